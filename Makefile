@@ -1,0 +1,44 @@
+# Entry points for a new checkout: `make run` and `make test` install what is
+# missing, build and run. Build trees live under build/.
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+GENERATOR  := -G Ninja
+FUZZ_SECONDS ?= 300
+
+.PHONY: all deps configure build run test bench sanitize fuzz clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: $(BUILD)/build.ninja
+
+build: deps configure
+	cmake --build $(BUILD)
+
+run: build
+	@bash scripts/demo.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure --timeout 600
+
+bench: build
+	@bash scripts/bench.sh $(BUILD)
+
+sanitize: deps
+	cmake -S . -B $(SAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTARNWEX_SANITIZE=ON -DTARNWEX_BENCH=OFF
+	cmake --build $(SAN_BUILD)
+	cd $(SAN_BUILD) && ctest --output-on-failure --timeout 1200
+
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWEX_FUZZ=ON
+	cmake --build $(FUZZ_BUILD)
+	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

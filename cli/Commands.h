@@ -1,0 +1,27 @@
+// The commands of tarnwex-cli.
+#pragma once
+
+#include <functional>
+#include <set>
+#include <string>
+
+#include "cli/Args.h"
+
+namespace tw {
+class TGlobalData;
+class TCliHost;
+}  // namespace tw
+
+namespace tw::cli {
+
+struct TCommand {
+  std::string Name;
+  std::string Help;
+  std::set<std::string> Flags;
+  std::set<std::string> Options;
+  std::function<int(TGlobalData&, TCliHost&, const TArgs&)> Run;
+};
+
+const TCommand* FindCommand(const std::string& name);
+
+}  // namespace tw::cli

@@ -1,0 +1,75 @@
+// tarnwex-cli: the catalog from the command line.
+// Exit status: 0 success, 1 error (message on stderr), 2 wrong usage.
+#include <clocale>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/Args.h"
+#include "cli/CliHost.h"
+#include "cli/Commands.h"
+#include "state/Error.h"
+#include "state/Globals.h"
+
+namespace {
+
+const char* kUsage =
+    "usage: tarnwex-cli COMMAND [ARGS]\n"
+    "\n"
+    "commands:\n"
+    "  new LIB [--force]          create an empty library file\n"
+    "  info LIB [--json]          header, statistics and volumes of a library\n"
+    "  ls LIB [PATH] [--json]     the volumes, or the items of a library path such as 'CD 1\\Music\\'\n"
+    "  resave LIB OUT             open a library and save it under another name\n"
+    "  merge LIB OTHER...         import other libraries into LIB and save it\n"
+    "\n"
+    "Every command takes --help, and -q/--quiet to silence log lines.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    std::cout << kUsage;
+    return args.empty() ? 2 : 0;
+  }
+  std::string command = args[0];
+  args.erase(args.begin());
+
+  const tw::cli::TCommand* cmd = tw::cli::FindCommand(command);
+  if (!cmd) {
+    std::cerr << "tarnwex-cli: unknown command '" << command << "'\n" << kUsage;
+    return 2;
+  }
+  bool quiet = false;
+  std::vector<std::string> rest;
+  for (auto& a : args) {
+    if (a == "--help" || a == "-h") {
+      std::cout << cmd->Help;
+      return 0;
+    }
+    if (a == "-q" || a == "--quiet")
+      quiet = true;
+    else
+      rest.push_back(a);
+  }
+
+  tw::TCliHost host;
+  host.Quiet = quiet;
+  tw::TGlobalData globals(host);
+  host.Attach(&globals);
+  globals.UpperCaseMessageKeys();
+  try {
+    tw::cli::TArgs parsed(rest, cmd->Flags, cmd->Options);
+    int status = cmd->Run(globals, host, parsed);
+    return status == 0 && host.ErrorShown ? 1 : status;
+  } catch (const tw::cli::EUsage& e) {
+    std::cerr << "tarnwex-cli " << command << ": " << e.what() << "\n" << cmd->Help;
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "error: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,237 @@
+// The library model: volumes, folders and their entries in the folder tree,
+// the user's collections in the collection tree. The library owns both trees;
+// views only mirror them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/NodeTree.h"
+#include "core/StringList.h"
+#include "state/Host.h"
+#include "tags/TagClasses.h"
+
+namespace tw {
+
+class TGlobalData;
+class TLibFolder;
+class TLibFolderItem;
+class TLibColItem;
+
+using TDateTime = double;
+using TFolderNode = TTreeNode<TLibFolder>;
+using TColNode = TTreeNode<TLibColItem>;
+
+inline constexpr const char* kLibraryVersion = "Tarnwex 2.3";
+inline constexpr const char* kLibraryVersion22 = "Tarnwex 2.2";
+
+// Folder-tree pictures.
+enum TFolderImage { fiFolder = 0, fiFolderOpen = 1, fiFolderSelected = 2, fiVolume = 3, fiVolumeSelected = 4, fiArchive = 5 };
+
+// Collection item kinds.
+enum TColKind : int32_t { ckMemo = -1, ckVolume = 0, ckFolder = 1, ckFile = 2, ckArchive = 3 };
+
+// The entries of one folder: sorted by folded name, then raw name. Names are
+// unique byte for byte; two names that differ only in case are two entries.
+class TItemList {
+ public:
+  // Adds the item unless an entry of the same name exists; returns the
+  // entry that holds the name afterwards and whether it is the new one.
+  std::pair<TLibFolderItem*, bool> Add(std::unique_ptr<TLibFolderItem> item);
+  // The entry of exactly this name, else the first one equal without regard to case.
+  TLibFolderItem* Find(std::string_view name) const;
+  TLibFolderItem* FindExact(std::string_view name) const;
+  int IndexOf(const TLibFolderItem* item) const;
+  // Detaches the entry at `index` and hands it to the caller.
+  std::unique_ptr<TLibFolderItem> Extract(int index);
+  void Clear() { items_.clear(); }
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  bool Empty() const { return items_.empty(); }
+  TLibFolderItem* operator[](int i) const { return items_[i].get(); }
+  auto begin() const { return items_.begin(); }
+  auto end() const { return items_.end(); }
+
+ private:
+  size_t LowerBound(std::string_view name) const;
+  std::vector<std::unique_ptr<TLibFolderItem>> items_;
+};
+
+class TLibFolder {
+ public:
+  TLibFolder() = default;
+  // Name from the path's last component ("E:\MUSIC\" gives MUSIC, "E:\" gives "").
+  explicit TLibFolder(const std::string& path);
+
+  std::string Name;
+  std::string Serial;
+  TDateTime Date = 0;
+  std::string Category;
+  std::string Comments;
+  int32_t IsFolder = 0;  // 0 volume, 1 folder
+  std::string Location;
+  int32_t ItemCount = 0;
+  std::string SourcePath;
+  TItemList Items;
+  TLibFolder* Parent = nullptr;
+  TFolderNode* Node = nullptr;
+  int64_t KeptSize = 0;
+  bool DeletePending = false;
+  int32_t Level = 0;
+  TColNode* ColNode = nullptr;
+  int32_t AbsIndex = -1;
+
+  std::string GetPath() const;
+  std::string GetSourcePath() const;
+  std::string GetDisplayPath() const;
+  TLibFolder* GetVolume();
+  bool IsVolume() const { return Parent == nullptr; }
+  bool IsArchiveFolder() const;
+  int64_t GetFilesSize() const;
+  int64_t GetSize() const;
+  void PropagateToChildren(bool overwrite);
+  void StoreTreePosition();
+  // The child folder record named `name` (exact, first in child order).
+  TLibFolder* ChildFolder(std::string_view name) const;
+};
+
+class TLibFolderItem {
+ public:
+  explicit TLibFolderItem(TSortedStrings* globalTags = nullptr) : TagInfo(globalTags) {}
+  // A file entry and a folder entry made from a path on the medium.
+  static std::unique_ptr<TLibFolderItem> CreateFile(const std::string& path, int64_t size, TDateTime date,
+                                                    TSortedStrings* globalTags = nullptr);
+  static std::unique_ptr<TLibFolderItem> CreateFolder(const std::string& path, TDateTime date,
+                                                      TSortedStrings* globalTags = nullptr);
+
+  std::string Name;
+  TDateTime Date = 0;
+  int64_t Size = 0;
+  std::string Category;
+  std::string Comments;
+  bool IsFolder = false;
+  bool Found = false;
+  TColNode* ColNode = nullptr;
+  TLibFolder* Folder = nullptr;
+  int32_t DupCount = 0;
+  TTagInfo TagInfo;
+
+  TLibFolder* GetTargetFolder() const;
+  TLibFolder* GetVolume() const;
+  std::string GetItemPath() const;
+  std::string GetItemSourcePath() const;
+  std::string GetExtension() const;
+  bool IsArchive() const;
+};
+
+class TLibColItem {
+ public:
+  explicit TLibColItem(std::string caption) : Caption(std::move(caption)) {}
+
+  TLibFolder* Folder = nullptr;
+  TLibFolderItem* Item = nullptr;
+  int32_t Kind = ckMemo;
+  std::string Path;
+  std::string Memo;
+  std::string Url;
+  std::string Caption;
+  TColNode* Node = nullptr;
+  int32_t Level = 0;
+  int32_t ImageIndex = -1;
+  int32_t FolderIndex = -1;
+
+  void AttachNode(TColNode* node);
+  void StoreTreePosition();
+  // Links to what was dropped on the collection tree: a file-list entry of
+  // `folder` (item given), or a folder-tree node (item nullptr).
+  void LinkTo(TLibFolder* folder, TLibFolderItem* item, TColNode* node);
+};
+
+// What CheckSerialDuplicates found.
+struct TSerialCheck {
+  bool Unique = true;
+  std::string Message;
+  TFolderNode* FirstDuplicate = nullptr;
+};
+
+class TLibObj {
+ public:
+  // `version` empty makes a detached object that only reads a file header.
+  TLibObj(TGlobalData& globals, std::string version);
+  ~TLibObj();
+  TLibObj(const TLibObj&) = delete;
+  TLibObj& operator=(const TLibObj&) = delete;
+
+  TFolderNode* CurFolderNode = nullptr;
+  TFolderNode* CurVolumeNode = nullptr;
+  TFolderNode* CurArchiveNode = nullptr;
+  std::string Version;
+  std::string FileName;
+  std::string Comments;
+  std::string Category;
+  TSortedStrings Categories;
+  TSortedStrings Locations;
+  bool Modified = false;
+  int32_t FolderRecordCount = 0;
+  int32_t VolumeCount = 0;
+  int32_t FolderCount = 0;
+  int32_t FileCount = 0;
+  int64_t TotalSize = 0;
+  int32_t CategoryCount = 0;
+  int32_t CollectionRecordCount = 0;
+  bool CountsValid = false;
+
+  TTree<TLibFolder> Folders;
+  TTree<TLibColItem> Collections;
+
+  TGlobalData& Globals() const { return g_; }
+
+  // --- tree upkeep ---
+  // Appends a folder record as a node (top level when parent is nullptr).
+  TFolderNode* AddFolderRecord(TFolderNode* parent, std::unique_ptr<TLibFolder> folder);
+  TColNode* AddCollectionRecord(TColNode* parent, std::unique_ptr<TLibColItem> item);
+  // Records an entry in `folder` with the kept-size rule; nullptr when the
+  // name is taken (the new entry is then dropped).
+  TLibFolderItem* AddItem(TLibFolder* folder, std::unique_ptr<TLibFolderItem> item);
+  // Frees an entry: kept sizes shrink and its collection node goes.
+  void DeleteItem(TLibFolderItem* item);
+  // Frees a folder node with its subtree, entries and linked collection nodes.
+  void DeleteFolderNode(TFolderNode* node);
+  // Frees a collection node with its subtree; linked records lose their link.
+  void DeleteCollectionNode(TColNode* node);
+  void Clear();
+  void SortVolumes();
+
+  void RecountTotals();
+  TFolderNode* FindFolderNode(TFolderNode* start, const std::string& path) const;
+  TFolderNode* FindNodeByText(const std::string& text) const;
+  static TFolderNode* RootOf(TFolderNode* node);
+  void Relink(TLibColItem& item);
+
+  // --- load, save, import ---
+  void OpenLibrary(const std::string& file, bool merge, bool confirm);
+  void LoadLibrary(const std::string& file, bool merge);
+  bool LibraryFileExists(const std::string& file, bool report) const;
+  void SaveToFile(const std::string& file);
+  void SaveLibrary(const std::string& file);
+  // `save` is the main window's Save command.
+  TMsgAnswer AskSaveChanges(const std::function<void()>& save);
+  TSerialCheck CheckSerialDuplicates(const std::string& serial, const std::string& path) const;
+
+ private:
+  void FreeFolderRecord(TLibFolder& folder);
+  void UnlinkColItem(TLibColItem& item);
+  void LoadRecords(class TLibFile& file, bool merge, bool is22);
+  void WriteRecords(class TLibFile& file);
+
+  TGlobalData& g_;
+  // Folder records by AbsIndex while collection records are relinked.
+  std::unordered_map<int32_t, TLibFolder*> relinkIndex_;
+};
+
+}  // namespace tw

@@ -1,0 +1,300 @@
+#include "core/LibFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+
+#include "core/LibClasses.h"
+#include "core/TextUtils.h"
+#include "state/Error.h"
+
+namespace tw {
+namespace {
+
+constexpr size_t kBufferSize = 1 << 20;
+
+template <class T>
+T FromLittleEndian(const unsigned char* p) {
+  std::make_unsigned_t<T> v = 0;
+  for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<std::make_unsigned_t<T>>(p[i]) << (8 * i);
+  return static_cast<T>(v);
+}
+
+template <class T>
+void ToLittleEndian(T value, unsigned char* p) {
+  auto v = static_cast<std::make_unsigned_t<T>>(value);
+  for (size_t i = 0; i < sizeof(T); ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+std::string SystemReason(int err) { return std::strerror(err); }
+
+}  // namespace
+
+TLibFile::TLibFile(const std::string& fileName, TMode mode) : fileName_(fileName), mode_(mode), buf_(kBufferSize) {
+  if (mode == TMode::Create)
+    fd_ = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  else
+    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) throw EError(fileName + ": " + SystemReason(errno));
+  if (mode == TMode::Read) {
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0) size_ = st.st_size;
+  }
+}
+
+TLibFile::~TLibFile() {
+  if (fd_ >= 0) {
+    if (mode_ == TMode::Create) FlushBuffer();
+    ::close(fd_);
+  }
+}
+
+// ----------------------------------------------------------------- reading
+
+bool TLibFile::Fill() {
+  bufPos_ = bufLen_ = 0;
+  for (;;) {
+    ssize_t n = ::read(fd_, buf_.data(), buf_.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bufLen_ = static_cast<size_t>(n);
+    return true;
+  }
+}
+
+void TLibFile::ReadRaw(void* dst, size_t n) {
+  auto* out = static_cast<char*>(dst);
+  while (n > 0) {
+    if (bufPos_ == bufLen_ && !Fill()) throw EDamagedFile(pos_, "the file ends inside a record");
+    size_t take = std::min(n, bufLen_ - bufPos_);
+    std::memcpy(out, buf_.data() + bufPos_, take);
+    bufPos_ += take, out += take, n -= take, pos_ += static_cast<int64_t>(take);
+  }
+}
+
+void TLibFile::ReadInt32(int32_t& v) {
+  unsigned char b[4];
+  ReadRaw(b, 4);
+  v = FromLittleEndian<int32_t>(b);
+}
+
+void TLibFile::ReadInt64(int64_t& v) {
+  unsigned char b[8];
+  ReadRaw(b, 8);
+  v = FromLittleEndian<int64_t>(b);
+}
+
+void TLibFile::ReadDate(double& v) {
+  unsigned char b[8];
+  ReadRaw(b, 8);
+  v = std::bit_cast<double>(FromLittleEndian<uint64_t>(b));
+}
+
+void TLibFile::ReadByte(bool& v) {
+  unsigned char b;
+  ReadRaw(&b, 1);
+  v = b != 0;
+}
+
+std::string TLibFile::ReadStr() {
+  int64_t at = pos_;
+  unsigned char b[4];
+  ReadRaw(b, 4);
+  int32_t n = FromLittleEndian<int32_t>(b);
+  if (n < 0 || n > kMaxStringLength)
+    throw EDamagedFile(at, "a text length of " + std::to_string(n) + " bytes");
+  if (n > Remaining()) throw EDamagedFile(at, "a text of " + std::to_string(n) + " bytes past the end of the file");
+  std::string s(static_cast<size_t>(n), '\0');
+  ReadRaw(s.data(), s.size());
+  // The value ends at its first NUL, as the writer stores it.
+  s.resize(std::strlen(s.c_str()));
+  return s;
+}
+
+// ----------------------------------------------------------------- writing
+
+void TLibFile::FlushBuffer() {
+  size_t done = 0;
+  while (done < bufPos_) {
+    ssize_t n = ::write(fd_, buf_.data() + done, bufPos_ - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (!writeErrno_) writeErrno_ = n < 0 ? errno : ENOSPC;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  bufPos_ = 0;
+}
+
+void TLibFile::WriteRaw(const void* src, size_t n) {
+  const auto* in = static_cast<const char*>(src);
+  while (n > 0) {
+    if (bufPos_ == buf_.size()) FlushBuffer();
+    size_t take = std::min(n, buf_.size() - bufPos_);
+    std::memcpy(buf_.data() + bufPos_, in, take);
+    bufPos_ += take, in += take, n -= take, pos_ += static_cast<int64_t>(take);
+  }
+}
+
+void TLibFile::WriteInt32(int32_t v) {
+  unsigned char b[4];
+  ToLittleEndian(v, b);
+  WriteRaw(b, 4);
+}
+
+void TLibFile::WriteInt64(int64_t v) {
+  unsigned char b[8];
+  ToLittleEndian(v, b);
+  WriteRaw(b, 8);
+}
+
+void TLibFile::WriteDate(double v) {
+  unsigned char b[8];
+  ToLittleEndian(std::bit_cast<uint64_t>(v), b);
+  WriteRaw(b, 8);
+}
+
+void TLibFile::WriteByte(bool v) {
+  unsigned char b = v ? 1 : 0;
+  WriteRaw(&b, 1);
+}
+
+void TLibFile::WriteStr(const std::string& s) {
+  if (s.size() > static_cast<size_t>(kMaxValueLength)) throw EValueTooLong(recordName_, s.size());
+  WriteInt32(static_cast<int32_t>(s.size()));
+  // Bytes after a NUL are stored as zeros: the value ends at its first NUL.
+  size_t text = std::strlen(s.c_str());
+  WriteRaw(s.data(), text);
+  static const char zeros[64] = {};
+  for (size_t left = s.size() - text; left > 0;) {
+    size_t take = std::min(left, sizeof zeros);
+    WriteRaw(zeros, take);
+    left -= take;
+  }
+}
+
+void TLibFile::Commit() {
+  FlushBuffer();
+  if (!writeErrno_ && ::fsync(fd_) != 0) writeErrno_ = errno;
+  if (::close(fd_) != 0 && !writeErrno_) writeErrno_ = errno;
+  fd_ = -1;
+  if (writeErrno_) throw EError(fileName_ + ": " + SystemReason(writeErrno_));
+}
+
+// ----------------------------------------------------------------- records
+
+void TLibFile::WriteHeader(const TLibObj& lib) {
+  SetRecordName("library header");
+  WriteStr(lib.Version);
+  WriteStr(lib.Comments);
+  WriteInt32(lib.FolderRecordCount);
+  WriteInt32(lib.CollectionRecordCount);
+  WriteStr(lib.Category);
+  WriteInt32(lib.CategoryCount);
+}
+
+void TLibFile::ReadHeader(TLibObj& lib) {
+  lib.Version = ReadStr();
+  lib.Comments = ReadStr();
+  ReadInt32(lib.FolderRecordCount);
+  ReadInt32(lib.CollectionRecordCount);
+  lib.Category = ReadStr();
+  ReadInt32(lib.CategoryCount);
+}
+
+void TLibFile::WriteFolder(const TLibFolder& f) {
+  WriteStr(f.Name);
+  WriteDate(f.Date);
+  WriteStr(f.Category);
+  WriteStr(f.Comments);
+  WriteStr(f.Location);
+  WriteInt32(f.Level);
+  WriteInt32(f.IsFolder);
+  WriteInt32(f.Items.Count());
+  WriteInt32(f.AbsIndex);
+  WriteStr(f.Serial);
+  WriteStr(f.SourcePath);
+  ++counters_.Folders;
+  if (f.IsFolder == 0) ++counters_.Volumes;
+}
+
+void TLibFile::ReadFolder(TLibFolder& f) {
+  f.Name = ReadStr();
+  ReadDate(f.Date);
+  f.Category = ReadStr();
+  f.Comments = ReadStr();
+  f.Location = ReadStr();
+  ReadInt32(f.Level);
+  ReadInt32(f.IsFolder);
+  ReadInt32(f.ItemCount);
+  ReadInt32(f.AbsIndex);
+  f.Serial = ReadStr();
+  f.SourcePath = ReadStr();
+  ++counters_.Folders;
+  if (f.IsFolder == 0) ++counters_.Volumes;
+}
+
+void TLibFile::WriteEntry(const TLibFolderItem& item) {
+  WriteStr(item.Name);
+  WriteDate(item.Date);
+  WriteInt64(item.Size);
+  WriteStr(item.Category);
+  WriteStr(item.Comments);
+  WriteByte(item.IsFolder);
+  size_t length = 0;
+  for (const auto& line : item.TagInfo.Tags) length += line.size() + 2;
+  std::string tags;
+  tags.reserve(length);
+  for (const auto& line : item.TagInfo.Tags) tags.append(line).append("\r\n");
+  WriteStr(tags);
+  ++counters_.Entries;
+  counters_.Size += item.Size;
+}
+
+void TLibFile::ReadEntry22(TLibFolderItem& item) {
+  item.Name = ReadStr();
+  ReadDate(item.Date);
+  ReadInt64(item.Size);
+  item.Category = ReadStr();
+  item.Comments = ReadStr();
+  ReadByte(item.IsFolder);
+  ++counters_.Entries;
+  counters_.Size += item.Size;
+}
+
+void TLibFile::ReadEntry23(TLibFolderItem& item) {
+  ReadEntry22(item);
+  std::string tags = ReadStr();
+  if (!tags.empty()) item.TagInfo.Tags = SplitLines(tags);
+}
+
+void TLibFile::WriteColItem(const TLibColItem& c) {
+  WriteStr(c.Caption);
+  WriteInt32(c.Kind);
+  WriteInt32(c.Level);
+  WriteStr(c.Memo);
+  WriteStr(c.Url);
+  WriteInt32(c.FolderIndex);
+  WriteStr(c.Path);
+  WriteInt32(c.ImageIndex);
+  ++counters_.Collections;
+}
+
+void TLibFile::ReadColItem(TLibColItem& c) {
+  c.Caption = ReadStr();
+  ReadInt32(c.Kind);
+  ReadInt32(c.Level);
+  c.Memo = ReadStr();
+  c.Url = ReadStr();
+  ReadInt32(c.FolderIndex);
+  c.Path = ReadStr();
+  ReadInt32(c.ImageIndex);
+  ++counters_.Collections;
+}
+
+}  // namespace tw

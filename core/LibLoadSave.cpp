@@ -1,0 +1,330 @@
+// Moving a whole library between memory and its file: open, merge, save,
+// the save-changes question and the serial check of a new volume.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "core/LibClasses.h"
+#include "core/LibFile.h"
+#include "state/Error.h"
+#include "state/Globals.h"
+
+namespace tw {
+namespace {
+
+bool FileExists(const std::string& file) {
+  struct stat st {};
+  return ::stat(file.c_str(), &st) == 0;
+}
+
+// The node under which a record of level `level` goes, after `last` (the
+// node placed last): nullptr for the top level. Raises EDamagedFile for a
+// level that no writer produces.
+template <class Node>
+Node* ParentForLevel(Node* last, int32_t level, int64_t at) {
+  if (!last) return nullptr;
+  if (level < 0) throw EDamagedFile(at, "a negative level " + std::to_string(level));
+  if (level == last->Level()) return last->Parent();
+  if (level == last->Level() + 1) return last;
+  if (level > last->Level())
+    throw EDamagedFile(at, "a level jump from " + std::to_string(last->Level()) + " to " + std::to_string(level));
+  Node* p = last->Parent();
+  while (p->Level() > level) p = p->Parent();
+  return p->Parent();
+}
+
+void CheckCount(int64_t at, int32_t count, const char* what) {
+  if (count < 0) throw EDamagedFile(at, "a count of " + std::to_string(count) + " " + what);
+}
+
+// Counts are never trusted: each record must fit in the bytes left.
+void CheckRoom(const TLibFile& f, int64_t minSize, int64_t index, int64_t count, const char* what) {
+  if (f.Remaining() < minSize)
+    throw EDamagedFile(f.Position(), "the file ends before " + std::string(what) + " " + std::to_string(index + 1) +
+                                         " of " + std::to_string(count));
+}
+
+std::string DirectoryOf(const std::string& file) {
+  auto slash = file.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : file.substr(0, slash);
+}
+
+}  // namespace
+
+bool TLibObj::LibraryFileExists(const std::string& file, bool report) const {
+  bool exists = FileExists(file);
+  if (!exists && report) g_.Host().ShowMessage(Format(g_.GetText("errFNF"), {file}), TMsgKind::Error);
+  return exists;
+}
+
+void TLibObj::OpenLibrary(const std::string& file, bool merge, bool confirm) {
+  if (confirm) {
+    std::string question = Format(g_.GetText(merge ? "confImport" : "confLoad"), {file});
+    if (g_.Host().Ask(question, TMsgButtons::OKCancel, TMsgKind::Confirmation) != TMsgAnswer::OK) return;
+  }
+  if (!LibraryFileExists(file, true)) return;
+  TLibObj header(g_, "");
+  try {
+    TLibFile f(file, TLibFile::TMode::Read);
+    f.ReadHeader(header);
+  } catch (const EDamagedFile&) {
+    header.Version.clear();  // not even a header: an unknown file
+  }
+  if (header.Version != Version && header.Version != kLibraryVersion22) throw EError(g_.GetText("errUnknownFile"));
+  LoadLibrary(file, merge);
+}
+
+void TLibObj::LoadLibrary(const std::string& file, bool merge) {
+  if (!LibraryFileExists(file, true)) return;
+  TLibFile f(file, TLibFile::TMode::Read);
+  if (!merge) {
+    Clear();
+    FileName = file;
+    Categories.Clear();
+    Locations.Clear();
+  }
+  TLibObj header(g_, "");
+  bool began = false;
+  std::exception_ptr failure;
+  try {
+    f.ReadHeader(header);
+    if (header.Version != Version && header.Version != kLibraryVersion22) throw EError(g_.GetText("errWrongFile"));
+    g_.BeginProgress(Format(g_.GetText("msgsLoading"), {file}), f.FileSize());
+    began = true;
+    if (!merge) {
+      Comments = header.Comments;
+      Category = header.Category;
+    }
+    FolderRecordCount = header.FolderRecordCount;
+    CollectionRecordCount = header.CollectionRecordCount;
+    CategoryCount = header.CategoryCount;
+    LoadRecords(f, merge, header.Version == kLibraryVersion22);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  relinkIndex_.clear();
+  if (g_.SortVolumes) SortVolumes();
+  RecountTotals();
+  if (began) g_.EndProgress(Format(g_.GetText("msgsLoaded"), {file}));
+  Modified = merge || header.Version != Version;
+  if (!failure) return;
+  try {
+    std::rethrow_exception(failure);
+  } catch (const EDamagedFile& e) {
+    throw EError(Format(g_.GetText("errDamagedFile"), {file, std::to_string(e.Offset()), e.what()}));
+  }
+}
+
+void TLibObj::LoadRecords(TLibFile& f, bool merge, bool is22) {
+  // A merged file's folder indexes count from the first folder it adds, so
+  // its collection links find its own folders.
+  int64_t offset = 0;
+  if (merge) {
+    Folders.ForEach([](TFolderNode* n) { n->Data()->StoreTreePosition(); });
+    offset = static_cast<int64_t>(Folders.Count());
+  }
+  const int64_t minItem = is22 ? kMinItemRecord22 : kMinItemRecord23;
+  CheckCount(f.Position(), FolderRecordCount, "folder records");
+  CheckCount(f.Position(), CollectionRecordCount, "collection records");
+  CheckCount(f.Position(), CategoryCount, "categories");
+
+  TFolderNode* last = nullptr;
+  for (int32_t i = 0; i < FolderRecordCount; ++i) {
+    int64_t at = f.Position();
+    CheckRoom(f, kMinFolderRecord, i, FolderRecordCount, "folder record");
+    auto folder = std::make_unique<TLibFolder>();
+    f.ReadFolder(*folder);
+    if (folder->IsFolder != 0 && folder->IsFolder != 1)
+      throw EDamagedFile(at, "a folder record of kind " + std::to_string(folder->IsFolder));
+    g_.StepProgress(g_.ProgressDue() ? folder->Name + "\\" : std::string(), f.Position());
+    g_.CancelCheck();
+
+    if (folder->IsFolder == 0) last = nullptr;  // a volume always starts a new top-level node
+    TFolderNode* parent = ParentForLevel(last, folder->Level, at);
+    if (!parent && folder->IsFolder == 1) throw EDamagedFile(at, "a folder record outside any volume");
+    if (merge) folder->AbsIndex = static_cast<int32_t>(folder->AbsIndex + offset);
+    TLibFolder* record = folder.get();
+    last = AddFolderRecord(parent, std::move(folder));
+
+    if (!record->Location.empty()) {
+      Locations.Add(record->Location);
+      if (g_.AddLocationsToGlobals) g_.LocationsList.Add(record->Location);
+    }
+    CheckCount(at, record->ItemCount, "file entries");
+    for (int32_t j = 0; j < record->ItemCount; ++j) {
+      g_.CancelCheck();
+      CheckRoom(f, minItem, j, record->ItemCount, "file entry");
+      auto item = std::make_unique<TLibFolderItem>(&g_.TagsList);
+      if (is22)
+        f.ReadEntry22(*item);
+      else
+        f.ReadEntry23(*item);
+      AddItem(record, std::move(item));
+    }
+  }
+
+  Folders.ForEach([&](TFolderNode* n) { relinkIndex_.emplace(n->Data()->AbsIndex, n->Data()); });
+  TColNode* lastCol = nullptr;
+  for (int32_t i = 0; i < CollectionRecordCount; ++i) {
+    int64_t at = f.Position();
+    CheckRoom(f, kMinColRecord, i, CollectionRecordCount, "collection record");
+    auto item = std::make_unique<TLibColItem>(std::string());
+    f.ReadColItem(*item);
+    if (merge && item->FolderIndex != -1) item->FolderIndex = static_cast<int32_t>(item->FolderIndex + offset);
+    TColNode* parent = ParentForLevel(lastCol, item->Level, at);
+    TLibColItem* c = item.get();
+    lastCol = AddCollectionRecord(parent, std::move(item));
+    g_.StepProgress(g_.ProgressDue() ? Format(g_.GetText("msgsLoadingCol"), {c->Caption}) : std::string(),
+                    f.Position());
+    Relink(*c);
+    c->AttachNode(lastCol);
+    g_.CancelCheck();
+  }
+
+  for (int32_t i = 0; i < CategoryCount; ++i) {
+    CheckRoom(f, kMinCategory, i, CategoryCount, "category");
+    std::string category = f.ReadStr();
+    Categories.Add(category);
+    if (g_.AddCategoriesToGlobals) g_.CategoriesList.Add(category);
+    g_.StepProgress(g_.ProgressDue() ? Format(g_.GetText("msgsLoadingCat"), {category}) : std::string(), f.Position());
+    g_.CancelCheck();
+  }
+}
+
+void TLibObj::SaveToFile(const std::string& file) {
+  if (FileExists(file)) {
+    std::string question = Format(g_.GetText("confReplace"), {file});
+    if (g_.Host().Ask(question, TMsgButtons::OKCancel, TMsgKind::Confirmation) != TMsgAnswer::OK) return;
+  }
+  SaveLibrary(file);
+}
+
+void TLibObj::SaveLibrary(const std::string& file) {
+  FileName = file;
+  RecountTotals();
+  // The new file is written beside the old one and replaces it only when
+  // complete and on disk: a failed or stopped save leaves the old file as it was.
+  std::string temp = DirectoryOf(file) + "/.tarnwex-save-XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) throw EError(Format(g_.GetText("errWriteFile"), {file, std::strerror(errno)}));
+  ::close(fd);
+
+  g_.BeginProgress(Format(g_.GetText("msgsSaving"), {FileName}), FolderCount);
+  try {
+    {
+      TLibFile f(temp, TLibFile::TMode::Create);
+      FolderRecordCount = static_cast<int32_t>(Folders.Count());
+      CollectionRecordCount = static_cast<int32_t>(Collections.Count());
+      CategoryCount = Categories.Count();
+      f.WriteHeader(*this);
+      WriteRecords(f);
+      f.Commit();
+    }
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0) ::chmod(temp.c_str(), st.st_mode & 07777);
+    else {
+      mode_t mask = ::umask(0);
+      ::umask(mask);
+      ::chmod(temp.c_str(), 0666 & ~mask);
+    }
+    if (::rename(temp.c_str(), file.c_str()) != 0)
+      throw EError(Format(g_.GetText("errWriteFile"), {file, std::strerror(errno)}));
+    int dir = ::open(DirectoryOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+      ::fsync(dir);
+      ::close(dir);
+    }
+  } catch (const EValueTooLong& e) {
+    ::unlink(temp.c_str());
+    g_.EndProgress(std::string());
+    throw EError(Format(g_.GetText("errValueTooLong"), {e.Record(), std::to_string(e.Length())}));
+  } catch (...) {
+    ::unlink(temp.c_str());
+    g_.EndProgress(std::string());
+    throw;
+  }
+  g_.EndProgress(Format(g_.GetText("msgsSaved"), {FileName}));
+  Modified = false;
+}
+
+void TLibObj::WriteRecords(TLibFile& f) {
+  int64_t written = 0;
+  for (TFolderNode* n = Folders.GetFirstNode(); n; n = n->GetNext()) {
+    TLibFolder& folder = *n->Data();
+    folder.StoreTreePosition();
+    try {
+      f.WriteFolder(folder);
+    } catch (const EValueTooLong& e) {
+      throw EValueTooLong(folder.GetPath(), e.Length());
+    }
+    ++written;
+    g_.StepProgress(g_.ProgressDue() ? folder.GetPath() : std::string(), written);
+    g_.CancelCheck();
+    for (const auto& item : folder.Items) {
+      try {
+        f.WriteEntry(*item);
+      } catch (const EValueTooLong& e) {
+        throw EValueTooLong(item->GetItemPath(), e.Length());
+      }
+      g_.CancelCheck();
+    }
+  }
+  written = 0;
+  for (TColNode* n = Collections.GetFirstNode(); n; n = n->GetNext()) {
+    TLibColItem& c = *n->Data();
+    c.StoreTreePosition();
+    try {
+      f.WriteColItem(c);
+    } catch (const EValueTooLong& e) {
+      throw EValueTooLong(c.Caption, e.Length());
+    }
+    ++written;
+    g_.StepProgress(g_.ProgressDue() ? Format(g_.GetText("msgsSavingCol"), {c.Caption}) : std::string(), written);
+    g_.CancelCheck();
+  }
+  written = 0;
+  for (const auto& category : Categories) {
+    try {
+      f.WriteStr(category);
+    } catch (const EValueTooLong& e) {
+      throw EValueTooLong(category.substr(0, 64), e.Length());
+    }
+    ++written;
+    g_.StepProgress(g_.ProgressDue() ? Format(g_.GetText("msgsSavingCat"), {category}) : std::string(), written);
+    g_.CancelCheck();
+  }
+}
+
+TMsgAnswer TLibObj::AskSaveChanges(const std::function<void()>& save) {
+  if (!Modified || !g_.ConfirmSaveChanges) return TMsgAnswer::Yes;
+  TMsgAnswer answer = g_.Host().Ask(g_.GetText("confSave"), TMsgButtons::YesNoCancel, TMsgKind::Confirmation);
+  if (answer == TMsgAnswer::Yes && save) save();
+  return answer;
+}
+
+TSerialCheck TLibObj::CheckSerialDuplicates(const std::string& serial, const std::string& path) const {
+  TSerialCheck result;
+  if (!g_.CheckSerial || Folders.TopCount() == 0 || serial.empty()) return result;
+  result.Message = Format(g_.GetText("confSerDup"), {serial}) + "\r\n";
+  int found = 0;
+  for (int i = 0; i < Folders.TopCount(); ++i) {
+    TFolderNode* node = Folders.Top(i);
+    const TLibFolder* volume = node->Data();
+    // Paths on the medium are case-sensitive: compared exactly.
+    if (volume->Serial != serial || volume->SourcePath != path) continue;
+    result.Unique = false;
+    if (++found == 1) result.FirstDuplicate = node;
+    if (found <= 9)
+      result.Message += volume->Name + "\r\n";
+    else if (found == 10)
+      result.Message += "..\r\n";
+  }
+  result.Message += "\r\n" + g_.GetText("confContinue");
+  return result;
+}
+
+}  // namespace tw

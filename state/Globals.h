@@ -1,0 +1,152 @@
+// The one program-wide state object: the open library, every option, the
+// word lists, the handler table and the state of the running long operation.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/StringList.h"
+#include "state/Host.h"
+#include "state/Messages.h"
+
+namespace tw {
+
+class TLibObj;
+using TDateTime = double;
+
+// Image-list position of a file extension's picture.
+struct TextObj {
+  int32_t ImageIndex = 0;
+};
+
+class TGlobalData {
+ public:
+  TGlobalData(THost& host, std::string programDir = {});
+  ~TGlobalData();
+  TGlobalData(const TGlobalData&) = delete;
+  TGlobalData& operator=(const TGlobalData&) = delete;
+
+  // --- fields, in declared order ---
+  std::string FavoritesFile;
+  std::string TagsFile;
+  std::string ImagesFile;
+  std::string LocationsFile;
+  std::string CategoriesFile;
+  std::string BuiltInLanguageFile;
+  std::string LanguageName;
+  bool SortVolumes = true;
+  bool ShowIcons = true;
+  bool DisableControls = true;
+  bool ActionEndBeep = true;
+  bool CheckSerial = true;
+  bool FoldersOnly = false;
+  bool MultiApps = true;
+  bool LoadLast = true;
+  bool SaveSettingsOnExit = true;
+  uint8_t SizeUnit = 0;
+  uint8_t SortColumn = 0;
+  bool LocateMain = true;
+  bool ConfirmDeleteFile = true;
+  bool ConfirmDeleteFolder = true;
+  bool ConfirmDeleteVolume = true;
+  bool ConfirmDeleteCollection = true;
+  bool ConfirmReplace = true;
+  bool ConfirmNew = true;
+  bool ConfirmSaveChanges = true;
+  bool ConfirmExit = true;
+  bool ConfirmReload = true;
+  bool ConfirmClose = true;
+  std::string NewLineSeparator = ";";
+  bool AddTagsToGlobals = true;
+  bool AddLocationsToGlobals = true;
+  bool AddCategoriesToGlobals = true;
+  int32_t RecentLimit = 5;
+  std::array<uint8_t, 6> SortDirections{};
+  int32_t PrintZoom = 0;
+  std::string PrintFontName;
+  int32_t PrintFontSize = 0;
+  int32_t PrintFontColor = 0;
+  int32_t PrintFontCharSet = 0;
+  std::array<bool, 4> PrintFontStyle{};
+  std::unique_ptr<TLibObj> CurrentLibrary;
+  TSortedStrings FavoritesList{TDuplicates::Error};
+  TSortedStrings TagsList{TDuplicates::Error};
+  TSortedStrings LocationsList{TDuplicates::Ignore};
+  TSortedStrings CategoriesList{TDuplicates::Ignore};
+  int32_t AddDrive = 0;
+  bool AddingVolume = false;
+  std::string AddCategory;
+  std::string AddComments;
+  std::string AddLocation;
+  bool ApplyToFolders = false;
+  bool ApplyToFiles = false;
+  bool DeleteMissing = false;
+  int32_t TreeWidth = 0;
+  int32_t CollectionWidth = 0;
+  int32_t LastTab = -1;
+  bool FirstRun = false;
+  TDateTime ProgressStart = 0;
+  double ProgressScale = 1.0;
+  std::vector<std::pair<std::string, TextObj>> IconCache;
+  bool ProcessStopped = true;
+
+  // The folder that holds the user's word lists and language files, with a
+  // trailing "/".
+  const std::string& ProgramDir() const { return programDir_; }
+  THost& Host() const { return host_; }
+  TMessageTable& Messages() { return messages_; }
+
+  void SetDefaults();
+  std::string DefaultListFile(int kind) const;
+  void FillDefaultListFiles();
+  void ResetLibrary(bool isNew);
+
+  // --- message table, log and progress ---
+  std::string GetText(const std::string& key) const;
+  void UpperCaseMessageKeys();
+  void AddMessage(const std::string& text);
+  void ShowStatus(const std::string& status, const std::string& logText, bool toLog);
+  void BeginProgress(const std::string& caption, int64_t total);
+  void StepProgress(const std::string& status, int64_t position);
+  void EndProgress(const std::string& text);
+  void SetProcessStopped(bool stopped);
+  // The main window's Stop command.
+  void Stop();
+
+  // Whether the next StepProgress hands its status to the host: callers skip
+  // building status texts nobody would see.
+  bool ProgressDue() const;
+
+  // Raises the "infoCancel" error when a stop was requested.
+  void CancelCheck() const;
+
+  // The commands that are enabled exactly while no long operation runs.
+  static const std::vector<std::string>& IdleCommands();
+
+  // Minimum time between two event pumps of StepProgress.
+  std::chrono::milliseconds PumpInterval{15};
+
+ private:
+  void PumpProgress();
+
+  THost& host_;
+  std::string programDir_;
+  TMessageTable messages_;
+  TGlobalData* previous_ = nullptr;
+  // StepProgress throttling: the bar and status are handed to the host at
+  // most once per PumpInterval.
+  std::chrono::steady_clock::time_point lastPump_{};
+  std::chrono::steady_clock::time_point progressClock_{};
+  int32_t pendingPosition_ = -1;
+  std::string pendingStatus_;
+  bool statusPending_ = false;
+};
+
+// The program-wide instance: the one created last that still lives.
+TGlobalData* GlobalData();
+
+}  // namespace tw
