@@ -1,0 +1,337 @@
+#include "core/TextUtils.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+
+#include "core/CaseFold.h"
+#include "state/FileUtils.h"
+#include "state/Globals.h"
+
+namespace tw {
+namespace {
+
+std::string UnitName(const char* key, const char* english) {
+  const TGlobalData* global = GlobalData();
+  return global != nullptr ? global->GetText(key) : english;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::tm ToTm(const TDateParts& p) {
+  using namespace std::chrono;
+  const year_month_day date{year{p.year}, month{static_cast<unsigned>(p.month)}, day{static_cast<unsigned>(p.day)}};
+  const sys_days days{date};
+  std::tm tm{};
+  tm.tm_year = p.year - 1900;
+  tm.tm_mon = p.month - 1;
+  tm.tm_mday = p.day;
+  tm.tm_hour = p.hour;
+  tm.tm_min = p.minute;
+  tm.tm_sec = p.second;
+  tm.tm_wday = static_cast<int>(weekday{days}.c_encoding());
+  tm.tm_yday = static_cast<int>((days - sys_days{date.year() / January / 1}).count());
+  return tm;
+}
+
+bool IsHexText(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return HexValue(c) >= 0; });
+}
+
+bool SameDevice(const std::filesystem::path& link, const std::filesystem::path& device) {
+  std::error_code ec1, ec2;
+  const auto a = std::filesystem::canonical(link, ec1);
+  const auto b = std::filesystem::canonical(device, ec2);
+  if (!ec1 && !ec2 && a == b) return true;
+  struct stat sa{}, sb{};
+  return stat(link.c_str(), &sa) == 0 && stat(device.c_str(), &sb) == 0 && S_ISBLK(sa.st_mode) &&
+         S_ISBLK(sb.st_mode) && sa.st_rdev == sb.st_rdev;
+}
+
+// The name of the first link in dir (in name order) that leads to device.
+std::string LinkNameFor(const std::filesystem::path& dir, const std::string& device) {
+  std::error_code ec;
+  std::vector<std::string> names;
+  for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+    names.push_back(it->path().filename().string());
+  std::sort(names.begin(), names.end());
+  for (const auto& name : names)
+    if (SameDevice(dir / name, device)) return name;
+  return {};
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  size_t start = 0;
+  while (start <= line.size()) {
+    const auto end = std::min(line.find(' ', start), line.size());
+    if (end > start) fields.push_back(line.substr(start, end - start));
+    start = end + 1;
+  }
+  return fields;
+}
+
+}  // namespace
+
+std::string FormatSize(int unit, double size) {
+  switch (unit) {
+    case 0:
+      return FormatNumber(size);
+    case 1:
+      return FormatNumber(size / 1024) + " " + UnitName("infoStrKB", "KB");
+    case 2:
+      return FormatNumber(size / 1048576) + " " + UnitName("infoStrMB", "MB");
+    default:
+      return {};
+  }
+}
+
+double ScaleSize(int unit, double size) {
+  if (unit == 1) return size / 1024;
+  if (unit == 2) return size / 1048576;
+  return size;
+}
+
+const std::locale& UserLocale() {
+  static const std::locale locale = [] {
+    try {
+      return std::locale("");
+    } catch (const std::runtime_error&) {
+      return std::locale::classic();
+    }
+  }();
+  return locale;
+}
+
+std::string FormatDate(TDateTime date) { return FormatDate(date, UserLocale()); }
+
+std::string FormatDate(TDateTime date, const std::locale& locale) {
+  TDateParts parts;
+  if (!TryDecodeDateTime(date, parts)) return {};
+  const std::tm tm = ToTm(parts);
+  const bool midnight = parts.hour == 0 && parts.minute == 0 && parts.second == 0 && parts.millisecond == 0;
+  const std::string pattern = midnight ? "%x" : "%x %X";
+  std::ostringstream out;
+  out.imbue(locale);
+  std::use_facet<std::time_put<char>>(locale).put(std::ostreambuf_iterator<char>(out), out, ' ', &tm,
+                                                   pattern.data(), pattern.data() + pattern.size());
+  return out.str();
+}
+
+bool IsArchiveName(std::string_view name) {
+  const std::string ext = UpperAscii(FileExtension(name));
+  return ext == ".RAR" || ext == ".ZIP";
+}
+
+bool HasExtension(std::string_view name, const std::vector<std::string>& extensions) {
+  const std::string ext = UpperAscii(FileExtension(name));
+  return std::any_of(extensions.begin(), extensions.end(), [&](const std::string& e) { return UpperAscii(e) == ext; });
+}
+
+std::string GetVolumeInfo(const std::string& path, int what) {
+  return GetVolumeInfo(path, what, "/proc/self/mountinfo", "/dev/disk");
+}
+
+std::string GetVolumeInfo(const std::string& path, int what, const std::string& mountInfoFile,
+                          const std::string& diskDir) {
+  std::error_code ec;
+  const auto folder = std::filesystem::canonical(path, ec);
+  if (ec) return {};
+  std::ifstream in(mountInfoFile, std::ios::binary);
+  if (!in) return {};
+  const std::string mountInfo{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string device = MountSourceOf(mountInfo, folder.string());
+  if (device.empty()) return {};
+  const std::filesystem::path disks(diskDir);
+  if (what == kVolumeSerial) return SerialFromUuid(UnescapeLinkName(LinkNameFor(disks / "by-uuid", device)));
+  return UnescapeLinkName(LinkNameFor(disks / "by-label", device));
+}
+
+std::string SerialFromUuid(std::string_view uuid) {
+  std::string plain;
+  for (char c : uuid)
+    if (c != '-') plain += c;
+  std::string serial;
+  if (plain.size() == 8 && IsHexText(plain)) {
+    serial = plain;
+  } else if (plain.size() == 16 && IsHexText(plain)) {
+    serial = plain.substr(8);
+  } else {
+    for (char c : plain)
+      if (HexValue(c) >= 0 && serial.size() < 8) serial += c;
+    if (serial.empty()) return {};
+    serial.insert(0, 8 - serial.size(), '0');
+  }
+  return UpperAscii(serial);
+}
+
+std::string MountSourceOf(std::string_view mountInfo, std::string_view path) {
+  std::string best;
+  size_t bestLength = 0;
+  for (const auto& lineText : SplitLines(mountInfo)) {
+    const auto fields = SplitFields(lineText);
+    // Fixed fields, optional fields up to "-", then type, source, options.
+    auto dash = std::find(fields.begin() + std::min<size_t>(fields.size(), 6), fields.end(), "-");
+    if (fields.size() < 6 || dash == fields.end() || fields.end() - dash < 3) continue;
+    const std::string mountPoint = UnescapeMountField(fields[4]);
+    const bool holds = mountPoint == "/" || path == mountPoint ||
+                       (path.size() > mountPoint.size() && path.substr(0, mountPoint.size()) == mountPoint &&
+                        path[mountPoint.size()] == '/');
+    // Equal mount points: the later mount hides the earlier one.
+    if (holds && mountPoint.size() >= bestLength) {
+      best = UnescapeMountField(*(dash + 2));
+      bestLength = mountPoint.size();
+    }
+  }
+  return best;
+}
+
+std::string UnescapeMountField(std::string_view field) {
+  std::string result;
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size()) {
+      const auto octal = field.substr(i + 1, 3);
+      if (std::all_of(octal.begin(), octal.end(), [](char c) { return c >= '0' && c <= '7'; })) {
+        result += static_cast<char>((octal[0] - '0') * 64 + (octal[1] - '0') * 8 + (octal[2] - '0'));
+        i += 3;
+        continue;
+      }
+    }
+    result += field[i];
+  }
+  return result;
+}
+
+std::string UnescapeLinkName(std::string_view name) {
+  std::string result;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x') {
+      const int high = HexValue(name[i + 2]);
+      const int low = HexValue(name[i + 3]);
+      if (high >= 0 && low >= 0) {
+        result += static_cast<char>(high * 16 + low);
+        i += 3;
+        continue;
+      }
+    }
+    result += name[i];
+  }
+  return result;
+}
+
+void AddUnique(TSortedStrings& list, TSortedStrings* second, const std::string& text) {
+  if (text.empty()) return;
+  if (!list.Contains(text)) list.Add(text);
+  if (second != nullptr && !second->Contains(text)) second->Add(text);
+}
+
+std::string RemoveBlanks(std::string_view text) {
+  std::string result;
+  std::copy_if(text.begin(), text.end(), std::back_inserter(result), [](char c) { return c != ' '; });
+  return result;
+}
+
+std::string Trim(std::string_view text) {
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return std::string(text);
+}
+
+std::string IncrementTitle(std::string_view title) {
+  if (title.empty()) return {};
+  size_t start = title.size();
+  while (start > 1 && IsDigit(title[start - 1])) --start;
+  std::string number(title.substr(start));
+  // Decimal increment on the digits themselves: no width limit, and the
+  // leading zeros stay.
+  auto digit = number.rbegin();
+  for (; digit != number.rend() && *digit == '9'; ++digit) *digit = '0';
+  if (digit == number.rend())
+    number.insert(number.begin(), '1');
+  else
+    ++*digit;
+  return std::string(title.substr(0, start)) + number;
+}
+
+std::string JoinList(const std::vector<std::string>& lines, std::string_view separator) {
+  std::string result;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) result += separator;
+    result += lines[i];
+  }
+  return result;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') continue;
+    lines.emplace_back(text.substr(start, i - start));
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+std::string JoinLines(std::string_view text) {
+  const TGlobalData* global = GlobalData();
+  return JoinList(SplitLines(text), global != nullptr ? global->NewLineSeparator : ";");
+}
+
+bool OpenUrl(const std::string& address) { return OpenWithDefaultHandler(address); }
+
+std::string Enquote(std::string_view text, std::string_view quote) {
+  const std::string q = Trim(quote);
+  return q + std::string(text) + q;
+}
+
+std::string StripQuote(std::string_view text, char quote) {
+  if (!text.empty() && text.front() == quote) text.remove_prefix(1);
+  if (!text.empty() && text.back() == quote) text.remove_suffix(1);
+  return std::string(text);
+}
+
+TStringParser::TStringParser(char delimiter, std::string_view quote) : delimiter_(delimiter), quote_(Trim(quote)) {}
+
+void TStringParser::Parse(std::string_view text) {
+  tokens_.clear();
+  const bool quoted = !quote_.empty();
+  const char quote = quoted ? quote_.front() : '\0';
+  auto finish = [&](const std::string& token) { tokens_.push_back(quoted ? StripQuote(token, quote) : token); };
+  std::string current;
+  bool inside = false;
+  for (char c : text) {
+    if (quoted && c == quote) {
+      inside = !inside;
+    } else if (!inside && c == delimiter_) {
+      finish(current);
+      current.clear();
+      continue;
+    }
+    current += c;
+  }
+  if (!current.empty()) finish(current);
+}
+
+std::string TStringParser::GetToken(int n) const {
+  return n >= 1 && n <= Count() ? tokens_[static_cast<size_t>(n - 1)] : std::string();
+}
+
+}  // namespace tw

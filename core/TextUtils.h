@@ -1,0 +1,120 @@
+// Small text routines shared across the program: the size and date texts of
+// lists, dialogs and exports; the serial and label of a medium; the title
+// increment of the add-volume dialog; joining and splitting lines; upkeep of
+// the category and location lists; quoting; and the field splitter of the
+// text import.
+#pragma once
+
+#include <locale>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/DateTime.h"
+#include "core/StringList.h"
+
+namespace tw {
+
+// --- sizes and dates ---
+
+// unit 0: bytes; 1: "<n> KB"; 2: "<n> MB" (unit names from the message
+// table); any other unit: empty text.
+std::string FormatSize(int unit, double size);
+// size / 1024 for unit 1, size / 1048576 for unit 2, unchanged otherwise.
+double ScaleSize(int unit, double size);
+
+// Short date and long time of the user's locale, the time left out when it
+// is exactly midnight; empty for a value that is no date.
+std::string FormatDate(TDateTime date);
+std::string FormatDate(TDateTime date, const std::locale& locale);
+// The user's locale, or the classic one when the environment names none
+// that exists.
+const std::locale& UserLocale();
+
+// --- file names ---
+
+// The extension, compared in upper case, is ".RAR" or ".ZIP".
+bool IsArchiveName(std::string_view name);
+// The extension, in upper case, equals one of the entries in upper case (dot
+// included).
+bool HasExtension(std::string_view name, const std::vector<std::string>& extensions);
+
+// --- the medium's serial and label ---
+
+enum { kVolumeLabel = 0, kVolumeSerial = 1 };
+
+// The medium that holds the folder: what = 1 its serial as eight upper-case
+// hex digits, otherwise its label; empty when it has none or cannot be read.
+std::string GetVolumeInfo(const std::string& path, int what);
+// The same, looking up mounts in mountInfoFile (in /proc/self/mountinfo
+// form) and device links below diskDir (with by-label and by-uuid folders).
+std::string GetVolumeInfo(const std::string& path, int what, const std::string& mountInfoFile,
+                          const std::string& diskDir);
+// The serial made from a file system UUID: dashes removed, 8 hex digits as
+// they are, 16 the last 8, anything else its first 8 hex digits; upper
+// case, zero-padded; empty for an empty UUID.
+std::string SerialFromUuid(std::string_view uuid);
+// The source device of the mount with the longest mount point that holds
+// path (an absolute path without "." or ".." parts); empty when none does.
+std::string MountSourceOf(std::string_view mountInfo, std::string_view path);
+// Undoes the octal escapes ("\040") of mount table fields.
+std::string UnescapeMountField(std::string_view field);
+// Undoes the "\xNN" escapes of device link names.
+std::string UnescapeLinkName(std::string_view name);
+
+// --- lists and lines ---
+
+// Adds the text to list unless present there, and to second (when given)
+// unless present there; an empty text changes nothing.
+void AddUnique(TSortedStrings& list, TSortedStrings* second, const std::string& text);
+std::string RemoveBlanks(std::string_view text);
+// Without leading and trailing blanks and control characters.
+std::string Trim(std::string_view text);
+// The trailing number (never the first character) plus one, keeping its
+// width with leading zeros: "CD 009" -> "CD 010", "Backup" -> "Backup1".
+std::string IncrementTitle(std::string_view title);
+std::string JoinList(const std::vector<std::string>& lines, std::string_view separator);
+// Lines split at CR LF, lone CR and lone LF; a final line break adds no
+// empty line, and an empty text has no lines.
+std::vector<std::string> SplitLines(std::string_view text);
+// The lines joined with the NewLineSeparator option (";" when no global
+// state exists).
+std::string JoinLines(std::string_view text);
+
+// Opens an address (web page, mail address) with the desktop's default
+// handler; true when the handler was started.
+bool OpenUrl(const std::string& address);
+
+// --- quoting and fields ---
+
+// Trimmed quote + text + trimmed quote.
+std::string Enquote(std::string_view text, std::string_view quote);
+// Without a first character equal to quote and without a last one equal to
+// it.
+std::string StripQuote(std::string_view text, char quote);
+
+// Splits a line into fields at a delimiter; delimiters between quotes
+// belong to the field, and each field loses one surrounding quote. An empty
+// middle field gives an empty token, an empty last field none.
+class TStringParser {
+ public:
+  // The quote is stored trimmed; its first character is the quote, and an
+  // empty quote means fields are never quoted.
+  TStringParser(char delimiter, std::string_view quote);
+
+  void Parse(std::string_view text);
+  // Token n counted from 1; empty for 0 or beyond the last token.
+  std::string GetToken(int n) const;
+  const std::vector<std::string>& Tokens() const { return tokens_; }
+  int Count() const { return static_cast<int>(tokens_.size()); }
+
+  char Delimiter() const { return delimiter_; }
+  const std::string& Quote() const { return quote_; }
+
+ private:
+  char delimiter_;
+  std::string quote_;
+  std::vector<std::string> tokens_;
+};
+
+}  // namespace tw
