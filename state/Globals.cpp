@@ -145,12 +145,9 @@ void TGlobalData::BeginProgress(const std::string& caption, int64_t total) {
     try {
       host_.SetProgressPosition(0);
       if (total > 0) {
-        if (total > 2147483647) {
-          ProgressScale = 2147483647.0 / static_cast<double>(total);
-          host_.SetProgressRange(2147483647);
-        } else {
-          host_.SetProgressRange(static_cast<int32_t>(total));
-        }
+        progressMax_ = total > 2147483647 ? 2147483647 : static_cast<int32_t>(total);
+        if (total > 2147483647) ProgressScale = 2147483647.0 / static_cast<double>(total);
+        host_.SetProgressRange(progressMax_);
       }
       host_.ShowProgress(true);
     } catch (...) {
@@ -168,8 +165,10 @@ bool TGlobalData::ProgressDue() const { return std::chrono::steady_clock::now() 
 
 void TGlobalData::StepProgress(const std::string& status, int64_t position) {
   try {
-    if (position > 0)
-      pendingPosition_ = static_cast<int32_t>(std::nearbyint(static_cast<double>(position) * ProgressScale));
+    // A bar without a maximum never moves; one with a maximum stops there.
+    if (position > 0 && progressMax_ > 0)
+      pendingPosition_ = static_cast<int32_t>(
+          std::min<double>(std::nearbyint(static_cast<double>(position) * ProgressScale), progressMax_));
     if (!status.empty()) {
       pendingStatus_ = status;
       statusPending_ = true;
@@ -200,6 +199,7 @@ void TGlobalData::EndProgress(const std::string& text) {
     host_.SetProgressCaption(" ");
     host_.SetProgressPosition(0);
     host_.SetProgressRange(0);
+    progressMax_ = 0;
     host_.ShowProgress(false);
 
     const TLibObj* lib = CurrentLibrary.get();

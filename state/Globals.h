@@ -141,6 +141,7 @@ class TGlobalData {
   // most once per PumpInterval.
   std::chrono::steady_clock::time_point lastPump_{};
   std::chrono::steady_clock::time_point progressClock_{};
+  int32_t progressMax_ = 0;
   int32_t pendingPosition_ = -1;
   std::string pendingStatus_;
   bool statusPending_ = false;

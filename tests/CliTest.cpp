@@ -1,0 +1,151 @@
+// tarnwex-cli as a user runs it: exit codes, outputs and files.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "tests/ByteWriter.h"
+#include "tests/Fixture.h"
+
+namespace tw::test {
+namespace {
+
+struct TRun {
+  int status;
+  std::string out, err;
+};
+
+class CliTest : public TLibraryTest {
+ protected:
+  TRun Cli(const std::string& args) {
+    std::string errFile = Path("stderr.txt");
+    std::string cmd = std::string(TARNWEX_CLI) + " " + args + " 2>" + errFile;
+    TRun r{};
+    FILE* p = ::popen(cmd.c_str(), "r");
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.err = ReadFile(errFile);
+    return r;
+  }
+  std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+  // A library with two volumes, a nested folder and a tagged file.
+  std::string MakeLibrary(const std::string& name, const std::string& prefix) {
+    TTestHost h;
+    TGlobalData other(h, dir + "/data/");
+    TLibObj& lib = *other.CurrentLibrary;
+    auto vol = std::make_unique<TLibFolder>();
+    vol->Name = prefix + " 1";
+    vol->Serial = "1234ABCD";
+    vol->Location = "Shelf";
+    vol->SourcePath = "/media/cd/";
+    TFolderNode* v = lib.AddFolderRecord(nullptr, std::move(vol));
+    auto entry = std::make_unique<TLibFolderItem>();
+    entry->Name = "Music";
+    entry->IsFolder = true;
+    lib.AddItem(v->Data(), std::move(entry));
+    auto music = std::make_unique<TLibFolder>();
+    music->Name = "Music";
+    music->IsFolder = 1;
+    TFolderNode* m = lib.AddFolderRecord(v, std::move(music));
+    auto song = std::make_unique<TLibFolderItem>();
+    song->Name = "song.mp3";
+    song->Size = 4096;
+    song->Category = "Rock";
+    song->TagInfo.Tags = {"Artist=Band", "Title=Song"};
+    lib.AddItem(m->Data(), std::move(song));
+    auto second = std::make_unique<TLibFolder>();
+    second->Name = prefix + " 2";
+    lib.AddFolderRecord(nullptr, std::move(second));
+    std::string file = Path(name);
+    lib.SaveLibrary(file);
+    return file;
+  }
+};
+
+TEST_F(CliTest, UsageAndErrorsHaveTheirExitCodes) {
+  EXPECT_EQ(Cli("").status, 2);
+  EXPECT_EQ(Cli("--help").status, 0);
+  EXPECT_EQ(Cli("frobnicate").status, 2);
+  for (const char* cmd : {"new", "info", "ls", "resave", "merge"}) {
+    TRun help = Cli(std::string(cmd) + " --help");
+    EXPECT_EQ(help.status, 0) << cmd;
+    EXPECT_NE(help.out.find(std::string("tarnwex-cli ") + cmd), std::string::npos) << cmd;
+    EXPECT_EQ(Cli(cmd).status, 2) << cmd;  // missing arguments
+  }
+  EXPECT_EQ(Cli("info a b").status, 2);
+  EXPECT_EQ(Cli("info --bogus x").status, 2);
+
+  TRun missing = Cli("info " + Q(Path("none.twl")));
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("File not found: " + Path("none.twl")), std::string::npos) << missing.err;
+
+  TByteWriter w;
+  w.Header("Other 1.0", "", 0, 0, "", 0).Save(Path("other.twl"));
+  TRun unknown = Cli("info " + Q(Path("other.twl")));
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.err.find("Unknown File Version!"), std::string::npos) << unknown.err;
+}
+
+TEST_F(CliTest, NewRefusesToOverwriteWithoutForce) {
+  std::string file = Path("new.twl");
+  EXPECT_EQ(Cli("new " + Q(file)).status, 0);
+  EXPECT_EQ(ReadFile(file).size(), 35u);
+  std::string lib = MakeLibrary("full.twl", "CD");
+  std::string before = ReadFile(lib);
+  EXPECT_EQ(Cli("new " + Q(lib)).status, 1);
+  EXPECT_EQ(ReadFile(lib), before);
+  EXPECT_EQ(Cli("new --force " + Q(lib)).status, 0);
+  EXPECT_EQ(ReadFile(lib).size(), 35u);
+}
+
+TEST_F(CliTest, InfoAndLs) {
+  std::string lib = MakeLibrary("lib.twl", "CD");
+  TRun info = Cli("info " + Q(lib));
+  ASSERT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("Files:       1"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("CD 1\t1234ABCD\tShelf\t/media/cd/\t\t1 folders\t1 files\t4096 bytes"), std::string::npos)
+      << info.out;
+
+  nlohmann::json j = nlohmann::json::parse(Cli("info --json " + Q(lib)).out);
+  EXPECT_EQ(j["version"], "Tarnwex 2.3");
+  EXPECT_EQ(j["statistics"]["files"], 1);
+  EXPECT_EQ(j["volumes"].size(), 2u);
+  EXPECT_EQ(j["volumes"][0]["serial"], "1234ABCD");
+
+  TRun ls = Cli("ls " + Q(lib) + " 'CD 1\\Music'");
+  ASSERT_EQ(ls.status, 0) << ls.err;
+  EXPECT_NE(ls.out.find("F\t4096\t\tsong.mp3\tRock\t\n\t\tArtist=Band\n\t\tTitle=Song\n"), std::string::npos) << ls.out;
+  nlohmann::json items = nlohmann::json::parse(Cli("ls --json " + Q(lib) + " 'CD 1\\'").out);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0]["name"], "Music");
+  EXPECT_EQ(items[0]["folder"], true);
+  EXPECT_EQ(nlohmann::json::parse(Cli("ls --json " + Q(lib)).out).size(), 2u);
+  EXPECT_EQ(Cli("ls " + Q(lib) + " 'CD 9\\'").status, 1);
+}
+
+TEST_F(CliTest, ResaveWritesTheSameBytes) {
+  std::string lib = MakeLibrary("lib.twl", "CD");
+  std::string copy = Path("copy.twl");
+  EXPECT_EQ(Cli("resave " + Q(lib) + " " + Q(copy)).status, 0);
+  EXPECT_EQ(ReadFile(copy), ReadFile(lib));
+}
+
+TEST_F(CliTest, MergeAppendsOtherLibraries) {
+  std::string a = MakeLibrary("a.twl", "Alpha");
+  std::string b = MakeLibrary("b.twl", "Beta");
+  TRun r = Cli("merge " + Q(a) + " " + Q(b));
+  ASSERT_EQ(r.status, 0) << r.err;
+  nlohmann::json j = nlohmann::json::parse(Cli("info --json " + Q(a)).out);
+  ASSERT_EQ(j["volumes"].size(), 4u);
+  EXPECT_EQ(j["statistics"]["files"], 2);
+  EXPECT_EQ(Cli("merge " + Q(a) + " " + Q(Path("none.twl"))).status, 1);
+}
+
+}  // namespace
+}  // namespace tw::test
