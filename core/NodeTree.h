@@ -74,11 +74,17 @@ class TTree {
     node->Text = std::move(text);
     auto& list = parent ? parent->children_ : top_;
     node->pos_ = list.size();
+    // Appending after the last node in pre-order (as loading and scanning
+    // do) keeps every absolute index; anything else renumbers on demand.
+    indexValid_ = indexValid_ && (!parent || IsOnLastPath(parent));
     list.push_back(std::move(node));
     ++count_;
-    indexValid_ = indexValid_ && (count_ == 1 || list.back().get() == LastInPreOrder());
-    if (indexValid_) list.back()->absIndex_ = static_cast<int>(count_ - 1);
-    return list.back().get();
+    Node* added = list.back().get();
+    if (indexValid_) {
+      added->absIndex_ = static_cast<int>(count_ - 1);
+      last_ = added;
+    }
+    return added;
   }
 
   // Removes the node with its whole subtree, freeing their records.
@@ -97,6 +103,7 @@ class TTree {
     top_.clear();
     count_ = 0;
     indexValid_ = true;
+    last_ = nullptr;
   }
 
   size_t Count() const { return count_; }
@@ -121,7 +128,11 @@ class TTree {
 
   void Renumber() const {
     int i = 0;
-    for (Node* n = GetFirstNode(); n; n = n->GetNext()) n->absIndex_ = i++;
+    last_ = nullptr;
+    for (Node* n = GetFirstNode(); n; n = n->GetNext()) {
+      n->absIndex_ = i++;
+      last_ = n;
+    }
     indexValid_ = true;
   }
   bool IndexValid() const { return indexValid_; }
@@ -129,11 +140,12 @@ class TTree {
  private:
   friend class TTreeNode<T>;
 
-  Node* LastInPreOrder() const {
-    if (top_.empty()) return nullptr;
-    Node* n = top_.back().get();
-    while (!n->children_.empty()) n = n->children_.back().get();
-    return n;
+  // Whether `n` lies on the path from the last top-level node down to the
+  // last node in pre-order. Cheap for the appends of loading and scanning.
+  bool IsOnLastPath(const Node* n) const {
+    const Node* p = last_;
+    while (p && p->level_ > n->level_) p = p->parent_;
+    return p == n;
   }
 
   // Frees a subtree without recursion; returns the number of nodes freed.
@@ -154,6 +166,7 @@ class TTree {
   std::vector<std::unique_ptr<Node>> top_;
   size_t count_ = 0;
   mutable bool indexValid_ = true;
+  mutable Node* last_ = nullptr;  // last node in pre-order while indexValid_
 };
 
 template <class T>
