@@ -56,7 +56,7 @@ TVolumeTotals CountVolume(TFolderNode* volume) {
         ++t.Folders;
       } else {
         ++t.Files;
-        t.Size += item->Size;
+        t.Size = AddSizes(t.Size, item->Size);
       }
     }
   return t;

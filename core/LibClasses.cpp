@@ -124,14 +124,15 @@ bool TLibFolder::IsArchiveFolder() const { return IsArchiveExtension(Name); }
 
 int64_t TLibFolder::GetFilesSize() const {
   int64_t total = 0;
-  for (const auto& item : Items) total += item->Size;
+  for (const auto& item : Items) total = AddSizes(total, item->Size);
   return total;
 }
 
 int64_t TLibFolder::GetSize() const {
   if (IsVolume()) return KeptSize;
   int64_t total = 0;
-  for (const auto& item : Items) total += item->IsFolder ? item->GetTargetFolder()->KeptSize : item->Size;
+  for (const auto& item : Items)
+    total = AddSizes(total, item->IsFolder ? item->GetTargetFolder()->KeptSize : item->Size);
   return total;
 }
 
@@ -298,9 +299,9 @@ TLibFolderItem* TLibObj::AddItem(TLibFolder* folder, std::unique_ptr<TLibFolderI
   auto [entry, added] = folder->Items.Add(std::move(item));
   if (!added) return nullptr;
   if (entry->Size != 0) {
-    folder->KeptSize += entry->Size;
+    folder->KeptSize = AddSizes(folder->KeptSize, entry->Size);
     TLibFolder* volume = folder->GetVolume();
-    if (entry->GetTargetFolder() != volume) volume->KeptSize += entry->Size;
+    if (entry->GetTargetFolder() != volume) volume->KeptSize = AddSizes(volume->KeptSize, entry->Size);
   }
   return entry;
 }
@@ -310,8 +311,8 @@ void TLibObj::DeleteItem(TLibFolderItem* item) {
   if (item->Size != 0) {
     TLibFolder* target = item->GetTargetFolder();
     TLibFolder* volume = folder->GetVolume();
-    target->KeptSize -= item->Size;
-    if (target != volume) volume->KeptSize -= item->Size;
+    target->KeptSize = SubtractSizes(target->KeptSize, item->Size);
+    if (target != volume) volume->KeptSize = SubtractSizes(volume->KeptSize, item->Size);
   }
   if (item->ColNode) DeleteCollectionNode(item->ColNode);
   // Other collection entries that point here lose their link.
@@ -344,8 +345,8 @@ void TLibObj::DeleteFolderNode(TFolderNode* node) {
       items.insert(item.get());
       if (item->Size == 0) continue;
       TLibFolder* target = item->GetTargetFolder();
-      target->KeptSize -= item->Size;
-      if (target != volume) volume->KeptSize -= item->Size;
+      target->KeptSize = SubtractSizes(target->KeptSize, item->Size);
+      if (target != volume) volume->KeptSize = SubtractSizes(volume->KeptSize, item->Size);
     }
   }
   // Collection nodes that a freed record links back to go with it; any other
@@ -394,7 +395,7 @@ void TLibObj::RecountTotals() {
         ++FolderCount;
       } else {
         ++FileCount;
-        TotalSize += item->Size;
+        TotalSize = AddSizes(TotalSize, item->Size);
       }
     }
   });

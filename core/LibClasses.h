@@ -27,6 +27,18 @@ using TDateTime = double;
 using TFolderNode = TTreeNode<TLibFolder>;
 using TColNode = TTreeNode<TLibColItem>;
 
+// Size totals saturate: a damaged file may claim sizes whose sum overflows.
+inline int64_t AddSizes(int64_t a, int64_t b) {
+  int64_t r;
+  if (__builtin_add_overflow(a, b, &r)) return b > 0 ? INT64_MAX : INT64_MIN;
+  return r;
+}
+inline int64_t SubtractSizes(int64_t a, int64_t b) {
+  int64_t r;
+  if (__builtin_sub_overflow(a, b, &r)) return b < 0 ? INT64_MAX : INT64_MIN;
+  return r;
+}
+
 inline constexpr const char* kLibraryVersion = "Tarnwex 2.3";
 inline constexpr const char* kLibraryVersion22 = "Tarnwex 2.2";
 

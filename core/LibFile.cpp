@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -34,16 +35,20 @@ std::string SystemReason(int err) { return std::strerror(err); }
 
 }  // namespace
 
-TLibFile::TLibFile(const std::string& fileName, TMode mode) : fileName_(fileName), mode_(mode), buf_(kBufferSize) {
+TLibFile::TLibFile(const std::string& fileName, TMode mode) : fileName_(fileName), mode_(mode) {
   if (mode == TMode::Create)
     fd_ = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   else
     fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) throw EError(fileName + ": " + SystemReason(errno));
+  size_t bufferSize = kBufferSize;
   if (mode == TMode::Read) {
     struct stat st {};
     if (::fstat(fd_, &st) == 0) size_ = st.st_size;
+    // A small file needs no large buffer (most opens read a header only).
+    if (size_ >= 0 && size_ < static_cast<int64_t>(kBufferSize)) bufferSize = std::max<size_t>(size_, 64);
   }
+  buf_.resize(bufferSize);
 }
 
 TLibFile::~TLibFile() {
@@ -253,7 +258,7 @@ void TLibFile::WriteEntry(const TLibFolderItem& item) {
   for (const auto& line : item.TagInfo.Tags) tags.append(line).append("\r\n");
   WriteStr(tags);
   ++counters_.Entries;
-  counters_.Size += item.Size;
+  counters_.Size = AddSizes(counters_.Size, item.Size);
 }
 
 void TLibFile::ReadEntry22(TLibFolderItem& item) {
@@ -264,13 +269,16 @@ void TLibFile::ReadEntry22(TLibFolderItem& item) {
   item.Comments = ReadStr();
   ReadByte(item.IsFolder);
   ++counters_.Entries;
-  counters_.Size += item.Size;
+  counters_.Size = AddSizes(counters_.Size, item.Size);
 }
 
 void TLibFile::ReadEntry23(TLibFolderItem& item) {
   ReadEntry22(item);
   std::string tags = ReadStr();
-  if (!tags.empty()) item.TagInfo.Tags = SplitLines(tags);
+  if (!tags.empty()) {
+    item.TagInfo.Tags = SplitLines(tags);
+    item.TagInfo.Tags.shrink_to_fit();  // a million entries: spare capacity adds up
+  }
 }
 
 void TLibFile::WriteColItem(const TLibColItem& c) {

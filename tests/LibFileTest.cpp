@@ -225,6 +225,22 @@ TEST_F(LibFileTest, DamagedFilesNameTheOffset) {
   }
 }
 
+TEST_F(LibFileTest, HugeSizesSaturateInsteadOfOverflowing) {
+  const int64_t huge = INT64_MAX - 10;
+  TByteWriter w;
+  w.Header("Tarnwex 2.3", "", 2, 0, "", 0)
+      .Folder("V", 0, 0, 2, 0)
+      .Entry23("a", 0, huge, "", "", false, "")
+      .Entry23("b", 0, huge, "", "", false, "")
+      .Folder("W", 0, 0, 1, 1)
+      .Entry23("c", 0, -5, "", "", false, "");
+  ASSERT_EQ(LoadBytes(w), "");
+  EXPECT_EQ(Lib().Folders.Top(0)->Data()->KeptSize, INT64_MAX);
+  Lib().RecountTotals();
+  EXPECT_EQ(Lib().TotalSize, INT64_MAX - 5);
+  EXPECT_EQ(Lib().Folders.Top(0)->Data()->GetFilesSize(), INT64_MAX);
+}
+
 TEST_F(LibFileTest, TruncatedFileKeepsWhatWasRead) {
   auto vol = AddVolume("V");
   char name[8];
