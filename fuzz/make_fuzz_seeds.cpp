@@ -1,0 +1,94 @@
+// Writes the seed libraries of the fuzz targets into DIR/<target>/: small but
+// complete files (volumes, nested folders, tags, archives, collections,
+// categories) and one of the older format version.
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+#include "bench/LibraryGenerator.h"
+#include "core/LibClasses.h"
+#include "core/LibFile.h"
+#include "state/Globals.h"
+#include "state/Host.h"
+
+namespace {
+
+using namespace tw;
+
+void SaveGenerated(const std::string& file, int volumes, int folders, int files) {
+  TNullHost host;
+  TGlobalData g(host, "/nonexistent/");
+  if (volumes > 0) bench::GenerateLibrary(*g.CurrentLibrary, {volumes, folders, files});
+  g.CurrentLibrary->SaveLibrary(file);
+}
+
+// The older layout: file entries without the tag text.
+void SaveVersion22(const std::string& file) {
+  TLibFile f(file, TLibFile::TMode::Create);
+  f.WriteStr(kLibraryVersion22);
+  f.WriteStr("old library");
+  f.WriteInt32(3);  // folder records
+  f.WriteInt32(1);  // collection records
+  f.WriteStr("Music");
+  f.WriteInt32(1);  // categories
+  auto folder = [&](const char* name, int level, int isFolder, int items, int index) {
+    f.WriteStr(name);
+    f.WriteDate(36526.5);
+    f.WriteStr("");
+    f.WriteStr("");
+    f.WriteStr(level == 0 ? "Shelf A" : "");
+    f.WriteInt32(level);
+    f.WriteInt32(isFolder);
+    f.WriteInt32(items);
+    f.WriteInt32(index);
+    f.WriteStr(level == 0 ? "1A2B3C4D" : "");
+    f.WriteStr(level == 0 ? "/media/cdrom/" : "");
+  };
+  auto entry = [&](const char* name, int64_t size, bool isFolder) {
+    f.WriteStr(name);
+    f.WriteDate(36526.25);
+    f.WriteInt64(size);
+    f.WriteStr("");
+    f.WriteStr("");
+    f.WriteByte(isFolder);
+  };
+  folder("CD 1", 0, 0, 2, 0);
+  entry("Album", 0, true);
+  entry("readme.txt", 120, false);
+  folder("Album", 1, 1, 1, 1);
+  entry("01 - Song.mp3", 4000000, false);
+  folder("CD 2", 0, 0, 0, 2);
+  f.WriteStr("Album");
+  f.WriteInt32(ckFolder);
+  f.WriteInt32(0);
+  f.WriteStr("");
+  f.WriteStr("");
+  f.WriteInt32(1);
+  f.WriteStr("CD 1\\Album\\");
+  f.WriteInt32(-1);
+  f.WriteStr("Music");
+  f.Commit();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_fuzz_seeds DIR\n");
+    return 2;
+  }
+  std::string dir = std::string(argv[1]) + "/fuzz_library/";
+  try {
+    std::filesystem::create_directories(dir);
+    SaveGenerated(dir + "empty.twl", 0, 0, 0);
+    SaveGenerated(dir + "one-volume.twl", 1, 3, 12);
+    SaveGenerated(dir + "nested.twl", 2, 10, 30);
+    SaveGenerated(dir + "wide.twl", 5, 25, 60);
+    SaveVersion22(dir + "version22.twl");
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
