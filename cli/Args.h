@@ -43,6 +43,10 @@ class TArgs {
     auto it = values_.find(option);
     return it == values_.end() ? fallback : it->second.back();
   }
+  std::vector<std::string> Values(const std::string& option) const {
+    auto it = values_.find(option);
+    return it == values_.end() ? std::vector<std::string>{} : it->second;
+  }
   const std::vector<std::string>& Positional() const { return positional_; }
 
  private:

@@ -24,4 +24,7 @@ struct TCommand {
 
 const TCommand* FindCommand(const std::string& name);
 
+// Commands defined beside the library commands.
+extern const TCommand kHandlersCommand;
+
 }  // namespace tw::cli

@@ -220,6 +220,7 @@ const std::vector<TCommand>& Commands() {
 const TCommand* FindCommand(const std::string& name) {
   for (const auto& c : Commands())
     if (c.Name == name) return &c;
+  if (name == kHandlersCommand.Name) return &kHandlersCommand;
   return nullptr;
 }
 

@@ -23,6 +23,8 @@ const char* kUsage =
     "  ls LIB [PATH] [--json]     the volumes, or the items of a library path such as 'CD 1\\Music\\'\n"
     "  resave LIB OUT             open a library and save it under another name\n"
     "  merge LIB OTHER...         import other libraries into LIB and save it\n"
+    "  handlers [--reset] [--enable T] [--disable T] [--json]\n"
+    "                             the file-type handler table of the settings\n"
     "\n"
     "Every command takes --help, and -q/--quiet to silence log lines.\n";
 

@@ -1,9 +1,12 @@
-// Writes the seed libraries of the fuzz targets into DIR/<target>/: small but
-// complete files (volumes, nested folders, tags, archives, collections,
-// categories) and one of the older format version.
+// Writes the seed files of the fuzz targets into DIR/<target>/: for the
+// library, small but complete files (volumes, nested folders, tags, archives,
+// collections, categories) and one of the older format version; for the
+// settings, stores as the program writes them, one with CR LF line ends and
+// one cut short.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "bench/LibraryGenerator.h"
@@ -11,6 +14,7 @@
 #include "core/LibFile.h"
 #include "state/Globals.h"
 #include "state/Host.h"
+#include "state/RegUtils.h"
 
 namespace {
 
@@ -71,6 +75,53 @@ void SaveVersion22(const std::string& file) {
   f.Commit();
 }
 
+// A store with the keys and kinds the program keeps.
+std::string SaveSettingsStore(const std::string& file) {
+  const std::string r = kRegRoot;
+  TRegStore s(file);
+  TRegStore::TBatch batch(s);
+  s.WriteRegValue(r, "Version", "2.0 (Build: 50)");
+  s.WriteRegValue(r + "Defaults", "Sort", true);
+  s.WriteRegValue(r + "Defaults", "Sizes", int32_t{1});
+  s.WriteRegValue(r + "Defaults", "Last Library", "/home/user/cds.twl");
+  s.WriteRegValue(r + "Defaults", "New Line", ";");
+  s.WriteRegValue(r + "Confirm", "Confirm Delete file", false);
+  s.WriteRegValue(r + "View", "View", int32_t{2});
+  s.WritePlacement(r + "Pos\\frmMain", TPlacement{0, 1, -1, -1, -1, -1, 10, 20, 810, 620});
+  s.WritePlacement(r + "Pos\\frmMain\\LV", TPlacement{0, 1, 0, 0, 0, 0, 0, 0, 400, 300});
+  s.WriteRegValue(r + "Pos\\frmMain\\LV\\0", "Width", int32_t{200});
+  s.WriteRegValue(r + "Recent\\0", "Filename", "/media/disk/Musik \xC3\xBC" "ber.twl");
+  s.WriteRegValue(r + "Ext\\0", "Extension", ".mp3");
+  s.WriteRegValue(r + "frmExport\\Fields\\0", "Checked", true);
+  s.WriteRegValue(r + "frmMain", "LVSortIndex", int32_t{-1});
+  return s.Serialize();
+}
+
+// Escapes in names and texts, values at the root, an empty key.
+void SaveSettingsEscapes(const std::string& file) {
+  TRegStore s(file);
+  TRegStore::TBatch batch(s);
+  s.WriteRegValue("", "at root", int32_t{7});
+  s.WriteRegValue("\\Esc", "quote\"d \\ back", "line\r\nnext \"q\" \\ \xFF");
+  s.WriteRegValue("\\Esc", "", "");
+  s.WriteRegValue("\\Esc\\Empty\\Gone", "x", int32_t{1});
+  s.DeleteRegKey("\\Esc\\Empty\\Gone");
+}
+
+void WriteText(const std::string& file, const std::string& text) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+void SaveSettingsSeeds(const std::string& dir) {
+  const std::string text = SaveSettingsStore(dir + "typical.reg");
+  SaveSettingsEscapes(dir + "escapes.reg");
+  std::string crlf;
+  for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  WriteText(dir + "crlf.reg", crlf);
+  WriteText(dir + "cut.reg", text.substr(0, text.size() / 2));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,6 +137,9 @@ int main(int argc, char** argv) {
     SaveGenerated(dir + "nested.twl", 2, 10, 30);
     SaveGenerated(dir + "wide.twl", 5, 25, 60);
     SaveVersion22(dir + "version22.twl");
+    const std::string settings = std::string(argv[1]) + "/fuzz_settings/";
+    std::filesystem::create_directories(settings);
+    SaveSettingsSeeds(settings);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
     return 1;

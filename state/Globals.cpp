@@ -40,8 +40,16 @@ std::string FormatElapsed(double seconds) {
 
 TGlobalData* GlobalData() { return current; }
 
+std::string GetTextOrDefault(const std::string& key) {
+  if (current) return current->GetText(key);
+  static const TMessageTable builtIn;
+  return builtIn.GetText(key);
+}
+
 TGlobalData::TGlobalData(THost& host, std::string programDir)
-    : host_(host), programDir_(programDir.empty() ? DefaultDataDir() : std::move(programDir)) {
+    : host_(host),
+      programDir_(programDir.empty() ? DefaultDataDir() : std::move(programDir)),
+      registry_(std::make_unique<TRegStore>(TRegStore::DefaultFile())) {
   if (programDir_.back() != '/') programDir_ += '/';
   SetDefaults();
   CurrentLibrary = std::make_unique<TLibObj>(*this, kLibraryVersion);

@@ -12,6 +12,10 @@
 #include "core/StringList.h"
 #include "state/Host.h"
 #include "state/Messages.h"
+#include "state/RegUtils.h"
+#include "state/Settings.h"
+#include "state/WordLists.h"
+#include "tags/HandlerClasses.h"
 
 namespace tw {
 
@@ -88,6 +92,7 @@ class TGlobalData {
   int32_t TreeWidth = 0;
   int32_t CollectionWidth = 0;
   int32_t LastTab = -1;
+  THandlerList Handlers;
   bool FirstRun = false;
   TDateTime ProgressStart = 0;
   double ProgressScale = 1.0;
@@ -98,12 +103,32 @@ class TGlobalData {
   // trailing "/".
   const std::string& ProgramDir() const { return programDir_; }
   THost& Host() const { return host_; }
+  // The per-user settings store.
+  TRegStore& Registry() { return *registry_; }
+  // The main window's View marks, placements, column widths and Reopen menu.
+  TMainLayout Layout;
   TMessageTable& Messages() { return messages_; }
 
   void SetDefaults();
   std::string DefaultListFile(int kind) const;
   void FillDefaultListFiles();
   void ResetLibrary(bool isNew);
+
+  // --- settings and word lists ---
+  void LoadSettings();
+  void SaveSettings();
+  void LoadLayout();
+  void SaveLayout();
+  // At shut-down: the options when SaveSettingsOnExit is on, the layout always.
+  void SaveOnExit();
+  void LoadWordLists();
+  void SaveWordLists();
+  // The Favorites menu's entries after its fixed part.
+  std::vector<TFavoriteEntry> BuildFavoritesMenu() const { return FavoriteEntries(FavoritesList); }
+  // "Add to Favorites" for the open library.
+  void AddFavorite();
+  // After a library was opened or saved under a new name.
+  void AddRecentFile(const std::string& fileName) { tw::AddRecentFile(Layout.Recent, fileName, RecentLimit); }
 
   // --- message table, log and progress ---
   std::string GetText(const std::string& key) const;
@@ -135,6 +160,7 @@ class TGlobalData {
 
   THost& host_;
   std::string programDir_;
+  std::unique_ptr<TRegStore> registry_;
   TMessageTable messages_;
   TGlobalData* previous_ = nullptr;
   // StepProgress throttling: the bar and status are handed to the host at
@@ -149,5 +175,9 @@ class TGlobalData {
 
 // The program-wide instance: the one created last that still lives.
 TGlobalData* GlobalData();
+
+// A message text from the program-wide table, or from the built-in one when
+// no global state exists.
+std::string GetTextOrDefault(const std::string& key);
 
 }  // namespace tw

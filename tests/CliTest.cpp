@@ -147,5 +147,26 @@ TEST_F(CliTest, MergeAppendsOtherLibraries) {
   EXPECT_EQ(Cli("merge " + Q(a) + " " + Q(Path("none.twl"))).status, 1);
 }
 
+TEST_F(CliTest, HandlersAreKeptInTheSettingsStore) {
+  TRun list = Cli("handlers");
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(list.out.rfind("AAC\ton\tAAC File\t.AAC\n", 0), 0u) << list.out;
+  EXPECT_NE(list.out.find("MPG\ton\tMPG File\t.MP1 .MP2 .MPA .MPEG .MPG\n"), std::string::npos) << list.out;
+
+  EXPECT_EQ(Cli("handlers --disable MP3 --disable zip").status, 0);
+  nlohmann::json j = nlohmann::json::parse(Cli("handlers --json").out);
+  ASSERT_EQ(j.size(), 15u);
+  for (const auto& h : j) EXPECT_EQ(h["active"], h["title"] != "MP3" && h["title"] != "ZIP") << h["title"];
+  // The same store the desktop program reads.
+  TRegStore store(TRegStore::DefaultFile());
+  EXPECT_FALSE(store.ReadRegValue("\\software\\Quenmoor\\Tarnwex\\Ext\\4", "Active", true));
+
+  TRun bad = Cli("handlers --enable NOPE");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("NOPE"), std::string::npos);
+  EXPECT_EQ(Cli("handlers --reset").status, 0);
+  EXPECT_EQ(Cli("handlers").out, list.out);
+}
+
 }  // namespace
 }  // namespace tw::test

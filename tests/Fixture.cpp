@@ -19,6 +19,8 @@ std::string ReadFile(const std::string& file) {
 void TLibraryTest::SetUp() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "tarnwex-test-XXXXXX").string();
   dir = ::mkdtemp(tmpl.data());
+  // The settings store of every test lives in its own folder.
+  ::setenv("TARNWEX_CONFIG_DIR", (dir + "/config").c_str(), 1);
   g = std::make_unique<TGlobalData>(host, dir + "/data/");
   g->PumpInterval = std::chrono::milliseconds(0);
   host.Globals = g.get();

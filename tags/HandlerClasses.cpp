@@ -1,0 +1,214 @@
+#include "tags/HandlerClasses.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "core/CaseFold.h"
+#include "core/LibClasses.h"
+#include "core/TextUtils.h"
+#include "state/Error.h"
+#include "state/FileUtils.h"
+#include "state/RegUtils.h"
+
+namespace tw {
+
+namespace {
+
+std::string ExtKey() { return std::string(kRegRoot) + "Ext\\"; }
+std::string HandlerKey(int i) { return ExtKey() + std::to_string(i); }
+
+bool ReadRequiredBool(TRegStore& store, const std::string& key, const char* name) {
+  std::optional<bool> value = store.TryReadBool(key, name);
+  if (!value) throw EError(Format("Handler key %s has no boolean value \"%s\"", {key, name}));
+  return *value;
+}
+
+std::shared_ptr<THandler> ReadHandler(TRegStore& store, const std::string& key) {
+  auto h = std::make_shared<THandler>();
+  h->Title = store.ReadRegValue(key, "Title", "");
+  h->Description = store.ReadRegValue(key, "Description", "");
+  h->String = store.ReadRegValue(key, "String", "");
+  h->Active = ReadRequiredBool(store, key, "Active");
+  h->Internal = ReadRequiredBool(store, key, "Internal");
+  h->ExternalDLL = store.ReadRegValue(key, "ExternalDLL", "");
+  h->Help = store.ReadRegValue(key, "Help", "");
+  h->Editable = ReadRequiredBool(store, key, "Editable");
+  for (const auto& ext : SplitLines(store.ReadRegValue(key, "Extensions", "")))
+    if (!ext.empty()) h->Extensions.Add(ext);  // a blank line is no extension
+  return h;
+}
+
+void WriteHandler(TRegStore& store, const std::string& key, const THandler& h) {
+  std::string extensions;
+  for (const auto& ext : h.Extensions) extensions += ext + "\r\n";
+  store.WriteRegValue(key, "Title", h.Title);
+  store.WriteRegValue(key, "Description", h.Description);
+  store.WriteRegValue(key, "String", h.String);
+  store.WriteRegValue(key, "Active", h.Active);
+  store.WriteRegValue(key, "Internal", h.Internal);
+  store.WriteRegValue(key, "ExternalDLL", h.ExternalDLL);
+  store.WriteRegValue(key, "Help", h.Help);
+  store.WriteRegValue(key, "Editable", h.Editable);
+  store.WriteRegValue(key, "Extensions", extensions);
+}
+
+TSortedStrings SortedExtensions(const std::vector<std::string>& extensions) {
+  TSortedStrings list(TDuplicates::Ignore);
+  for (const auto& ext : extensions) list.Add(ext);
+  return list;
+}
+
+bool IsRegularFile(const std::string& fileName) {
+  // status() follows links and never opens the file: a FIFO must not block us.
+  std::error_code ec;
+  return std::filesystem::is_regular_file(std::filesystem::status(fileName, ec));
+}
+
+}  // namespace
+
+const std::vector<TTagReaderEntry>& DefaultTagReaders() {
+  // Later handlers overwrite the tags of earlier ones, so the order matters.
+  static const std::vector<TTagReaderEntry> readers = {
+      {"MP3", nullptr}, {"MPG", nullptr}, {"WMA", nullptr}, {"WPA", nullptr},  {"WAV", nullptr}, {"OGG", nullptr},
+      {"APE", nullptr}, {"VQF", nullptr}, {"AAC", nullptr}, {"FLAC", nullptr}, {"OFR", nullptr}, {"CDA", nullptr},
+  };
+  return readers;
+}
+
+std::string HandlerExtension(std::string_view fileName) {
+  std::string name = StripToLastSlash(fileName);
+  auto dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : UpperAscii(std::string_view(name).substr(dot));
+}
+
+THandlerList::THandlerList() : readers_(DefaultTagReaders()) {}
+
+int THandlerList::IndexOf(std::string_view title) const {
+  // Titles equal without regard to case are refused, so the first folded
+  // match is the only one.
+  auto pos = std::lower_bound(items_.begin(), items_.end(), title, [](const auto& h, std::string_view t) {
+    return CompareText(h->Title, t) < 0;
+  });
+  if (pos != items_.end() && CompareText((*pos)->Title, title) == 0) return static_cast<int>(pos - items_.begin());
+  return -1;
+}
+
+std::shared_ptr<THandler> THandlerList::Find(std::string_view title) const {
+  int i = IndexOf(title);
+  return i < 0 ? nullptr : items_[i];
+}
+
+void THandlerList::Add(std::shared_ptr<THandler> handler) {
+  if (IndexOf(handler->Title) >= 0) throw EError(Format("Duplicate handler \"%s\"", {handler->Title}));
+  auto pos = std::lower_bound(items_.begin(), items_.end(), handler->Title, [](const auto& h, const std::string& t) {
+    return CompareNames(h->Title, t) < 0;
+  });
+  items_.insert(pos, std::move(handler));
+}
+
+THandler& THandlerList::AddDefExt(const std::string& name, const std::string& description,
+                                  const std::string& stringValue, const std::string& help,
+                                  const std::vector<std::string>& extensions, bool editable) {
+  auto h = std::make_shared<THandler>();
+  h->Title = name;
+  h->Description = description;
+  h->String = stringValue;
+  h->Help = help;
+  h->Extensions = SortedExtensions(extensions);
+  h->Active = true;
+  h->Internal = true;
+  h->Editable = editable;
+  THandler& added = *h;
+  Add(std::move(h));
+  return added;
+}
+
+void THandlerList::LoadDefaultHandlers(TRegStore& store) {
+  if (store.RegKeyExists(ExtKey())) store.DeleteRegKey(ExtKey());
+  Clear();
+  AddDefExt("RAR", "RAR Archive", "", "", {".RAR"}, false);
+  AddDefExt("ZIP", "ZIP Archive", "", "", {".ZIP"}, false);
+  AddDefExt("MP3", "MP3 File", "", "", {".MP3"}, true);
+  AddDefExt("WAV", "WAV File", "", "", {".WAV"}, true);
+  AddDefExt("WPA", "WAV Pack File", "", "", {".WV"}, true);
+  AddDefExt("WMA", "WMA File", "", "", {".WMA"}, true);
+  AddDefExt("MPG", "MPG File", "", "", {".MPG", ".MPEG", ".MPA", ".MP1", ".MP2"}, true);
+  AddDefExt("OGG", "OGG File", "", "", {".OGG"}, true);
+  AddDefExt("CDA", "CD Audio Track", "", "", {".CDA"}, true);
+  AddDefExt("MPP", "MPG Plus File", "", "", {".MP+", ".MPC"}, true);
+  AddDefExt("APE", "APE File", "", "", {".APE", ".MAC"}, true);
+  AddDefExt("VQF", "TwinVQ File", "", "", {".VQF"}, true);
+  AddDefExt("AAC", "AAC File", "", "", {".AAC"}, true);
+  AddDefExt("FLAC", "FLAC File", "", "", {".FLAC"}, true);
+  AddDefExt("OFR", "OptimFROG File", "", "", {".OFS", ".OFR"}, true);
+}
+
+void THandlerList::LoadFromRegistry(TRegStore& store) {
+  if (!store.RegKeyExists(ExtKey())) {
+    LoadDefaultHandlers(store);
+    return;
+  }
+  // Built aside so that a damaged table leaves the current one in place.
+  THandlerList loaded;
+  for (int i = 0; store.RegKeyExists(HandlerKey(i)); ++i) loaded.Add(ReadHandler(store, HandlerKey(i)));
+  items_ = std::move(loaded.items_);
+}
+
+void THandlerList::SaveToRegistry(TRegStore& store) const {
+  TRegStore::TBatch batch(store);
+  for (int i = 0; i < Count(); ++i) WriteHandler(store, HandlerKey(i), *items_[i]);
+}
+
+bool THandlerList::isFileInHander(std::string_view name, std::string_view fileName) const {
+  auto h = Find(name);
+  return h && h->Active && h->Extensions.Contains(HandlerExtension(fileName));
+}
+
+bool THandlerList::isExtHandlerActive(std::string_view name) const {
+  auto h = Find(name);
+  return h && h->Active;
+}
+
+bool THandlerList::isFileExtActive(std::string_view ext) const {
+  for (const auto& h : items_)
+    if (h->Extensions.Contains(ext)) return h->Active;
+  return false;
+}
+
+void THandlerList::ProcessFile(const std::string& fileName, TLibFolderItem& item) const {
+  if (!IsRegularFile(fileName)) return;
+  for (const auto& reader : readers_)
+    if (reader.Read && isFileInHander(reader.Title, fileName)) reader.Read(fileName, item.TagInfo);
+}
+
+void THandlerList::LoadView(std::vector<THandlerRow>& view) const {
+  view.clear();
+  for (const auto& h : items_)
+    view.push_back({h->Title, h->Active, h->Description, JoinList(h->Extensions.Items(), " "), h->String, h});
+}
+
+void THandlerList::Check(THandlerRow& row) {
+  if (!row.Handler) return;
+  row.Handler->Active = row.Checked;
+  // The row may come from a table that has since been replaced.
+  if (auto current = Find(row.Caption)) current->Active = row.Checked;
+}
+
+std::string THandlerList::GetInfoTip(const THandlerRow& row, std::string current) const {
+  return row.Handler ? row.Handler->Help : current;
+}
+
+bool THandlerList::EditExt(THandlerRow& row, const TExtEditor& editor) {
+  if (!row.Handler) return false;
+  std::vector<std::string> edited = row.Handler->Extensions.Items();
+  if (!editor(row.Handler->Description, edited)) return false;
+  TSortedStrings extensions = SortedExtensions(edited);
+  row.Handler->Extensions = extensions;
+  row.ExtensionsText = JoinList(extensions.Items(), " ");
+  if (auto current = Find(row.Caption)) current->Extensions = extensions;
+  return true;
+}
+
+}  // namespace tw
