@@ -11,6 +11,8 @@
 #include <limits>
 #include <thread>
 
+#include "core/TextUtils.h"
+
 namespace fs = std::filesystem;
 
 namespace tw {
@@ -260,6 +262,21 @@ TEST_F(ShellOpener, ShellOpenFailures) {
   setenv("PATH", (dir_ / "docs").c_str(), 1);  // no handler there
   EXPECT_TRUE(ShellOpen((dir_ / "docs/my file.txt").string()));
   EXPECT_FALSE(fs::exists(dir_ / "out"));
+}
+
+TEST_F(ShellOpener, OpenUrlPassesTheAddressAsOneArgument) {
+  const std::string address = "https://example.org/a b?x=1&y=$(touch gotcha);z";
+  ASSERT_TRUE(OpenUrl(address));
+  const auto call = WaitForCall();
+  ASSERT_EQ(call.size(), 3u);
+  EXPECT_EQ(call[1], "1");
+  EXPECT_EQ(call[2], address);
+}
+
+TEST_F(ShellOpener, OpenUrlRefusesAnEmptyAddressOrAMissingHandler) {
+  EXPECT_FALSE(OpenUrl(""));
+  setenv("PATH", (dir_ / "nothing").c_str(), 1);
+  EXPECT_FALSE(OpenUrl("https://example.org/"));
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "core/DateTime.h"
 #include "state/Error.h"
@@ -453,58 +452,6 @@ TEST(StringParser, StoresTheQuoteTrimmedAndRestartsOnEachParse) {
 }
 
 // ---------------------------------------------------------------- opening
-
-// A stand-in for xdg-open first in PATH that records its working folder and
-// arguments.
-class UrlOpener : public testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tw_openXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    fs::create_directories(dir_ / "bin");
-    const fs::path script = dir_ / "bin/xdg-open";
-    std::ofstream(script) << "#!/bin/sh\nprintf '%s\\n' \"$(pwd -P)\" \"$#\" \"$1\" > '" << (dir_ / "out.tmp").string()
-                          << "' && /bin/mv '" << (dir_ / "out.tmp").string() << "' '" << (dir_ / "out").string()
-                          << "'\n";
-    fs::permissions(script, fs::perms::owner_all);
-    const char* path = getenv("PATH");
-    oldPath_ = path != nullptr ? path : "";
-    setenv("PATH", (dir_ / "bin").c_str(), 1);
-  }
-  void TearDown() override {
-    setenv("PATH", oldPath_.c_str(), 1);
-    fs::remove_all(dir_);
-  }
-
-  // Working folder, argument count and first argument of the call.
-  std::vector<std::string> WaitForCall() {
-    for (int i = 0; i < 250 && !fs::exists(dir_ / "out"); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::ifstream in(dir_ / "out");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
-
-  fs::path dir_;
-  std::string oldPath_;
-};
-
-TEST_F(UrlOpener, OpenUrlPassesTheAddressAsOneArgument) {
-  const std::string address = "https://example.org/a b?x=1&y=$(touch gotcha);z";
-  ASSERT_TRUE(OpenUrl(address));
-  const auto call = WaitForCall();
-  ASSERT_EQ(call.size(), 3u);
-  EXPECT_EQ(call[1], "1");
-  EXPECT_EQ(call[2], address);
-}
-
-TEST_F(UrlOpener, OpenUrlRefusesAnEmptyAddressOrAMissingHandler) {
-  EXPECT_FALSE(OpenUrl(""));
-  setenv("PATH", (dir_ / "nothing").c_str(), 1);
-  EXPECT_FALSE(OpenUrl("https://example.org/"));
-}
 
 }  // namespace
 }  // namespace tw
