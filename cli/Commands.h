@@ -26,5 +26,9 @@ const TCommand* FindCommand(const std::string& name);
 
 // Commands defined beside the library commands.
 extern const TCommand kHandlersCommand;
+extern const TCommand kTagsCommand;
+
+// The handler table of the settings store; the defaults when it is damaged.
+void LoadHandlerTable(TGlobalData& g);
 
 }  // namespace tw::cli

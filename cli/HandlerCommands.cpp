@@ -5,6 +5,7 @@
 
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
+#include "core/LibClasses.h"
 #include "state/Error.h"
 #include "state/Globals.h"
 
@@ -28,12 +29,7 @@ int CmdHandlers(TGlobalData& g, TCliHost&, const TArgs& a) {
     list.LoadDefaultHandlers(store);
     changed = true;
   } else {
-    // A damaged table gives way to the defaults, as at the program's start.
-    try {
-      list.LoadFromRegistry(store);
-    } catch (const std::exception&) {
-      list.LoadDefaultHandlers(store);
-    }
+    LoadHandlerTable(g);
   }
   for (const auto& [option, active] : {std::pair{"--enable", true}, std::pair{"--disable", false}}) {
     for (const auto& title : a.Values(option)) {
@@ -64,7 +60,45 @@ int CmdHandlers(TGlobalData& g, TCliHost&, const TArgs& a) {
   return 0;
 }
 
+int CmdTags(TGlobalData& g, TCliHost&, const TArgs& a) {
+  if (a.Positional().empty()) throw EUsage("missing arguments");
+  LoadHandlerTable(g);
+  json files = json::array();
+  for (const auto& file : a.Positional()) {
+    TLibFolderItem item(&g.TagsList);
+    g.Handlers.ProcessFile(file, item);
+    if (a.Has("--json")) {
+      json tags = json::array();
+      for (const auto& t : item.TagInfo.Tags) tags.push_back(t);
+      files.push_back({{"file", file}, {"tags", tags}});
+      continue;
+    }
+    std::cout << file << '\n';
+    for (const auto& t : item.TagInfo.Tags) std::cout << '\t' << t << '\n';
+  }
+  if (a.Has("--json")) std::cout << files.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
+  return 0;
+}
+
 }  // namespace
+
+void LoadHandlerTable(TGlobalData& g) {
+  // A damaged table gives way to the defaults, as at the program's start.
+  try {
+    g.Handlers.LoadFromRegistry(g.Registry());
+  } catch (const std::exception&) {
+    g.Handlers.LoadDefaultHandlers(g.Registry());
+  }
+}
+
+const TCommand kTagsCommand = {
+    "tags",
+    "usage: tarnwex-cli tags FILE... [--json]\n"
+    "  Runs the file-type handlers of the settings on each file and prints the tag lines\n"
+    "  its catalogue entry would receive, in order.\n",
+    {"--json"},
+    {},
+    CmdTags};
 
 const TCommand kHandlersCommand = {
     "handlers",

@@ -25,6 +25,7 @@ const char* kUsage =
     "  merge LIB OTHER...         import other libraries into LIB and save it\n"
     "  handlers [--reset] [--enable T] [--disable T] [--json]\n"
     "                             the file-type handler table of the settings\n"
+    "  tags FILE... [--json]      the tag lines the handlers give each file\n"
     "\n"
     "Every command takes --help, and -q/--quiet to silence log lines.\n";
 
