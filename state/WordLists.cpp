@@ -37,12 +37,16 @@ std::vector<std::string> ReadListFile(const std::string& file) {
 }
 
 void WriteListFile(const std::string& file, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text.append(line).append("\r\n");
+  WriteTextFile(file, text);
+}
+
+void WriteTextFile(const std::string& file, const std::string& text) {
   MakeFolders(file);
   std::string temp = file + ".tmp-XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) throw EError(Format(GetTextOrDefault("errWriteFile"), {file, Reason()}));
-  std::string text;
-  for (const auto& line : lines) text.append(line).append("\r\n");
   bool ok = true;
   for (size_t done = 0; ok && done < text.size();) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);

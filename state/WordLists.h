@@ -15,6 +15,9 @@ std::vector<std::string> ReadListFile(const std::string& file);
 // Writes the entries, each followed by CR LF, replacing the file at once
 // (its folder is created when missing). Raises EError on failure.
 void WriteListFile(const std::string& file, const std::vector<std::string>& lines);
+// Replaces a file by the text at once: a temporary file beside it, flushed
+// and renamed over it. Raises EError on failure.
+void WriteTextFile(const std::string& file, const std::string& text);
 
 // Replaces the list by the lines given; lines the list refuses as duplicates
 // are left out.

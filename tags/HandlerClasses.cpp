@@ -11,6 +11,12 @@
 #include "state/Error.h"
 #include "state/FileUtils.h"
 #include "state/RegUtils.h"
+#include "tags/APEtag.h"
+#include "tags/OggVorbis.h"
+#include "tags/TagCopies.h"
+#include "tags/TwinVQ.h"
+#include "tags/WAV.h"
+#include "tags/WMA.h"
 
 namespace tw {
 
@@ -71,8 +77,9 @@ bool IsRegularFile(const std::string& fileName) {
 const std::vector<TTagReaderEntry>& DefaultTagReaders() {
   // Later handlers overwrite the tags of earlier ones, so the order matters.
   static const std::vector<TTagReaderEntry> readers = {
-      {"MP3", nullptr}, {"MPG", nullptr}, {"WMA", nullptr}, {"WPA", nullptr},  {"WAV", nullptr}, {"OGG", nullptr},
-      {"APE", nullptr}, {"VQF", nullptr}, {"AAC", nullptr}, {"FLAC", nullptr}, {"OFR", nullptr}, {"CDA", nullptr},
+      {"MP3", RunMP3Handler}, {"MPG", nullptr},       {"WMA", RunWMAHandler}, {"WPA", nullptr},
+      {"WAV", RunWAVHandler}, {"OGG", RunOGGHandler}, {"APE", RunAPEHandler}, {"VQF", RunVQFHandler},
+      {"AAC", nullptr},       {"FLAC", nullptr},      {"OFR", nullptr},       {"CDA", nullptr},
   };
   return readers;
 }
