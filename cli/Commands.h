@@ -24,6 +24,9 @@ struct TCommand {
 
 const TCommand* FindCommand(const std::string& name);
 
+// An error the host has shown already: the tool ends with status 1.
+struct EReported {};
+
 // Commands defined beside the library commands.
 extern const TCommand kHandlersCommand;
 extern const TCommand kTagsCommand;

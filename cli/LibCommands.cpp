@@ -30,10 +30,10 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// Opens LIB as the Open command does; false when it could not be read.
-TLibObj& Open(TGlobalData& g, const std::string& file) {
+// Opens LIB as the Open command does.
+TLibObj& Open(TGlobalData& g, const TCliHost& host, const std::string& file) {
   g.CurrentLibrary->OpenLibrary(file, false, false);
-  if (g.CurrentLibrary->FileName != file) throw EError(Format(g.GetText("errFNF"), {file}));
+  if (host.ErrorShown) throw EReported{};  // "File not found" was shown
   return *g.CurrentLibrary;
 }
 
@@ -88,9 +88,9 @@ int CmdNew(TGlobalData& g, TCliHost&, const TArgs& a) {
   return 0;
 }
 
-int CmdInfo(TGlobalData& g, TCliHost&, const TArgs& a) {
+int CmdInfo(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 1, 1);
-  TLibObj& lib = Open(g, a.Positional()[0]);
+  TLibObj& lib = Open(g, host, a.Positional()[0]);
   lib.RecountTotals();
   if (a.Has("--json")) {
     json vols = json::array();
@@ -138,9 +138,9 @@ TFolderNode* FindLibraryPath(TLibObj& lib, std::string path) {
   return nullptr;
 }
 
-int CmdLs(TGlobalData& g, TCliHost&, const TArgs& a) {
+int CmdLs(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 1, 2);
-  TLibObj& lib = Open(g, a.Positional()[0]);
+  TLibObj& lib = Open(g, host, a.Positional()[0]);
   bool asJson = a.Has("--json");
   if (a.Positional().size() == 1) {
     json vols = json::array();
@@ -177,19 +177,19 @@ int CmdLs(TGlobalData& g, TCliHost&, const TArgs& a) {
   return 0;
 }
 
-int CmdResave(TGlobalData& g, TCliHost&, const TArgs& a) {
+int CmdResave(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 2, 2);
-  TLibObj& lib = Open(g, a.Positional()[0]);
+  TLibObj& lib = Open(g, host, a.Positional()[0]);
   lib.SaveLibrary(a.Positional()[1]);
   return 0;
 }
 
 int CmdMerge(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 2, SIZE_MAX);
-  TLibObj& lib = Open(g, a.Positional()[0]);
+  TLibObj& lib = Open(g, host, a.Positional()[0]);
   for (size_t i = 1; i < a.Positional().size(); ++i) {
     lib.OpenLibrary(a.Positional()[i], true, true);
-    if (host.ErrorShown) return 1;
+    if (host.ErrorShown) throw EReported{};
   }
   lib.SaveLibrary(a.Positional()[0]);
   return 0;

@@ -68,6 +68,8 @@ int main(int argc, char** argv) {
     tw::cli::TArgs parsed(rest, cmd->Flags, cmd->Options);
     int status = cmd->Run(globals, host, parsed);
     return status == 0 && host.ErrorShown ? 1 : status;
+  } catch (const tw::cli::EReported&) {
+    return 1;
   } catch (const tw::cli::EUsage& e) {
     std::cerr << "tarnwex-cli " << command << ": " << e.what() << "\n" << cmd->Help;
     return 2;
