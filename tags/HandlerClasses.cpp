@@ -12,9 +12,12 @@
 #include "state/FileUtils.h"
 #include "state/RegUtils.h"
 #include "tags/APEtag.h"
+#include "tags/FLAC.h"
+#include "tags/MPEGaudio.h"
 #include "tags/OggVorbis.h"
 #include "tags/TagCopies.h"
 #include "tags/TwinVQ.h"
+#include "tags/WAVPack.h"
 #include "tags/WAV.h"
 #include "tags/WMA.h"
 
@@ -77,9 +80,9 @@ bool IsRegularFile(const std::string& fileName) {
 const std::vector<TTagReaderEntry>& DefaultTagReaders() {
   // Later handlers overwrite the tags of earlier ones, so the order matters.
   static const std::vector<TTagReaderEntry> readers = {
-      {"MP3", RunMP3Handler}, {"MPG", nullptr},       {"WMA", RunWMAHandler}, {"WPA", nullptr},
-      {"WAV", RunWAVHandler}, {"OGG", RunOGGHandler}, {"APE", RunAPEHandler}, {"VQF", RunVQFHandler},
-      {"AAC", nullptr},       {"FLAC", nullptr},      {"OFR", nullptr},       {"CDA", nullptr},
+      {"MP3", RunMP3Handler}, {"MPG", RunMPGHandler},   {"WMA", RunWMAHandler}, {"WPA", RunWPAHandler},
+      {"WAV", RunWAVHandler}, {"OGG", RunOGGHandler},   {"APE", RunAPEHandler}, {"VQF", RunVQFHandler},
+      {"AAC", nullptr},       {"FLAC", RunFLACHandler}, {"OFR", nullptr},       {"CDA", nullptr},
   };
   return readers;
 }

@@ -1,0 +1,37 @@
+// FLAC: the stream properties from the STREAMINFO block at the file's start;
+// the ID3 tags of the file supply the text values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+
+namespace tw {
+
+class TTagInfo;
+
+class TFLACfile {
+ public:
+  uint8_t Channels = 0;
+  uint32_t SampleRate = 0;  // Hz
+  uint8_t BitsPerSample = 0;
+  int64_t FileLength = 0;  // bytes
+  int64_t Samples = 0;     // only the low 32 bits of the 36-bit count
+  TID3v1 ID3v1;
+  TID3v2 ID3v2;
+
+  void Reset();
+  // True when the file starts with "fLaC"; false when it does not or
+  // cannot be read as a regular file.
+  bool ReadFromFile(const std::string& fileName);
+
+  bool IsValid() const;
+  double Duration() const;  // seconds, 0 unless IsValid
+};
+
+// The "FLAC" handler: ID3v1 copy, ID3v2 copy, then the stream values.
+void RunFLACHandler(const std::string& file, TTagInfo& tags);
+
+}  // namespace tw
