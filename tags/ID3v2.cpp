@@ -114,11 +114,19 @@ std::string SlotText(const std::string& data) {
   auto enc = static_cast<unsigned char>(data[0]);
   std::string text;
   if (enc == 1 || enc == 2) {
-    // UTF-16, little-endian pairs for encoding 1, big-endian for 2.
+    // UTF-16: little-endian pairs for encoding 1 unless its byte-order mark
+    // says big-endian (FE FF), big-endian for encoding 2.
+    bool bigEndian = enc == 2;
+    size_t start = 1;
+    if (enc == 1 && data.size() >= 3 && static_cast<unsigned char>(data[1]) == 0xFE &&
+        static_cast<unsigned char>(data[2]) == 0xFF) {
+      bigEndian = true;
+      start = 3;
+    }
     uint32_t high = 0;  // pending high surrogate
-    for (size_t i = 1; i + 1 < data.size(); i += 2) {
+    for (size_t i = start; i + 1 < data.size(); i += 2) {
       auto a = static_cast<unsigned char>(data[i]), b = static_cast<unsigned char>(data[i + 1]);
-      unsigned lo = enc == 1 ? a : b, hi = enc == 1 ? b : a;
+      unsigned lo = bigEndian ? b : a, hi = bigEndian ? a : b;
       uint32_t ch = hi << 8 | lo;
       if (ch == 0) break;
       if (lo == 0xFF) continue;  // drops the byte-order mark

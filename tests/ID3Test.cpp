@@ -181,19 +181,14 @@ TEST(ID3Fixtures, UnsynchronisedTagIsReadAfterRemovingTheStuffedZeros) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   TID3v2 t;
   ASSERT_TRUE(t.ReadFromFile((kAudio / "id3v23_unsynch.id3").string()));
-  auto swapped = [](const std::string& ascii) {
-    std::string s;
-    AppendUtf8(s, 0xFFFE);  // FE FF read low byte first
-    for (char c : ascii) AppendUtf8(s, static_cast<uint32_t>(c) << 8);
-    return s;
-  };
+  // Its texts are UTF-16 with a big-endian byte-order mark.
   EXPECT_EQ(t.VersionID, 3);
   EXPECT_EQ(t.Size, 186);
-  EXPECT_EQ(t.Title, swapped("My babe just cares for me"));
-  EXPECT_EQ(t.Artist, swapped("Nina Simone"));
-  EXPECT_EQ(t.Album, swapped("100% Jazz"));
-  EXPECT_EQ(t.TrackString, swapped("03"));
-  EXPECT_EQ(t.Track, 0);
+  EXPECT_EQ(t.Title, "My babe just cares for me");
+  EXPECT_EQ(t.Artist, "Nina Simone");
+  EXPECT_EQ(t.Album, "100% Jazz");
+  EXPECT_EQ(t.TrackString, "03");
+  EXPECT_EQ(t.Track, 3);
 }
 
 TEST(ID3Fixtures, MP3HandlerCopiesID3v1ThenID3v2) {
@@ -456,6 +451,21 @@ TEST_F(ID3Files, ID3v2UnsynchronisedTag23) {
   TID3v2 r = ReadV2(*this, Tag(3, body, 0x80));
   EXPECT_EQ(r.Title, "AB");
   EXPECT_EQ(r.Artist, "Z");
+}
+
+TEST_F(ID3Files, ID3v2Utf16FollowsItsByteOrderMark) {
+  struct Case {
+    Bytes data;
+    std::string text;
+  } cases[] = {
+      {Bytes("\1\xFF\xFE\xE9\x00" "A\0", 7), "\xC3\xA9" "A"},  // little-endian mark
+      {Bytes("\1\xFE\xFF\x00\xE9\0" "A", 7), "\xC3\xA9" "A"},  // big-endian mark
+      {Bytes("\2\x00\xE9\0" "A", 5), "\xC3\xA9" "A"},             // encoding 2 has no mark
+  };
+  for (const auto& c : cases) {
+    TID3v2 r = ReadV2(*this, Tag(3, Frame("TIT2", c.data)));
+    EXPECT_EQ(r.Title, c.text);
+  }
 }
 
 TEST_F(ID3Files, ID3v2UnsynchronisedFrame24) {
