@@ -1,14 +1,12 @@
 // Any file end must read as an ID3v1 tag or as none, without a crash, and the
 // file read must agree with the read of the same bytes in memory.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/FuzzInput.h"
 #include "tags/ID3v1.h"
 
 namespace {
@@ -19,12 +17,6 @@ void Check(bool ok, const char* what) {
   std::abort();
 }
 
-// One memory file for the run, reached by path like any file on a medium.
-int MemoryFile() {
-  static int fd = ::memfd_create("fuzz_id3v1", 0);
-  return fd;
-}
-
 bool Trimmed(const std::string& s, size_t max) {
   return s.size() <= max && s.find('\0') == std::string::npos &&
          (s.empty() || static_cast<unsigned char>(s.back()) > 32);
@@ -33,10 +25,8 @@ bool Trimmed(const std::string& s, size_t max) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  int fd = MemoryFile();
-  if (fd < 0 || ::ftruncate(fd, 0) != 0) return 0;
-  if (size && ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) return 0;
-  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  const std::string path = tw::fuzz::WriteInputFile(data, size);
+  if (path.empty()) return 0;
 
   tw::TID3v1 file;
   bool read = file.ReadFromFile(path);

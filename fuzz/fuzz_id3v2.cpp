@@ -1,14 +1,12 @@
 // Any file start must read as an ID3v2 tag or as none, without a crash or a
 // read outside the file, whatever its sizes say.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/FuzzInput.h"
 #include "tags/ID3v2.h"
 
 namespace {
@@ -19,11 +17,6 @@ void Check(bool ok, const char* what) {
   std::abort();
 }
 
-int MemoryFile() {
-  static int fd = ::memfd_create("fuzz_id3v2", 0);
-  return fd;
-}
-
 bool Clean(const std::string& s) {
   return s.find('\0') == std::string::npos &&
          (s.empty() || (static_cast<unsigned char>(s.front()) > 32 && static_cast<unsigned char>(s.back()) > 32));
@@ -32,10 +25,8 @@ bool Clean(const std::string& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  int fd = MemoryFile();
-  if (fd < 0 || ::ftruncate(fd, 0) != 0) return 0;
-  if (size && ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) return 0;
-  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  const std::string path = tw::fuzz::WriteInputFile(data, size);
+  if (path.empty()) return 0;
 
   tw::TID3v2 t;
   bool read = t.ReadFromFile(path);

@@ -4,12 +4,11 @@
 #include <array>
 #include <cstring>
 #include <exception>
-#include <filesystem>
-#include <fstream>
 #include <string_view>
 
 #include "core/CaseFold.h"
 #include "core/Utf8.h"
+#include "tags/FileInput.h"
 #include "tags/TagClasses.h"
 
 namespace tw {
@@ -35,32 +34,6 @@ struct TTagInfoRecord {
 uint32_t LE32(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-
-// Reads whole blocks at given positions; any short read is a failure.
-class TFileReader {
- public:
-  bool Open(const std::string& fileName) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::status(fileName, ec))) return false;
-    in_.open(fileName, std::ios::binary);
-    if (!in_) return false;
-    in_.seekg(0, std::ios::end);
-    size_ = static_cast<int64_t>(in_.tellg());
-    return size_ >= 0;
-  }
-  int64_t Size() const { return size_; }
-  bool ReadAt(int64_t pos, void* buf, size_t n) {
-    if (pos < 0 || pos > size_ || static_cast<uint64_t>(size_ - pos) < n) return false;
-    in_.clear();
-    in_.seekg(pos);
-    in_.read(static_cast<char*>(buf), static_cast<std::streamsize>(n));
-    return static_cast<size_t>(in_.gcount()) == n;
-  }
-
- private:
-  std::ifstream in_;
-  int64_t size_ = -1;
-};
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
@@ -100,7 +73,7 @@ int64_t IntOrZero(std::string_view s) {
   return (v > INT32_MAX || v < INT32_MIN) ? 0 : v;
 }
 
-void ReadItems(TFileReader& file, TTagInfoRecord& info, uint32_t version, uint32_t size) {
+void ReadItems(const TFileInput& file, TTagInfoRecord& info, uint32_t version, uint32_t size) {
   int64_t pos = info.FileSize - info.DataShift - static_cast<int64_t>(size);
   const uint32_t count = LE32(&info.Footer[16]);
   for (uint32_t n = 0; n < count; ++n) {
@@ -132,8 +105,8 @@ void TAPEtag::ResetData() { *this = TAPEtag(); }
 bool TAPEtag::ReadFromFile(const std::string& fileName) {
   ResetData();
   try {
-    TFileReader file;
-    if (!file.Open(fileName)) return false;
+    TFileInput file(fileName);
+    if (!file.Ok()) return false;
     TTagInfoRecord info;
     info.FileSize = file.Size();
     char id3[3];

@@ -1,59 +1,16 @@
 #include "tags/OggVorbis.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstring>
 #include <exception>
 
 #include "core/Utf8.h"
+#include "tags/FileInput.h"
 #include "tags/TagClasses.h"
 
 namespace tw {
 
 namespace {
-
-// A regular file opened for reading; anything else (FIFO, device) is refused
-// without blocking.
-class TInput {
- public:
-  explicit TInput(const std::string& fileName) {
-    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-    if (fd_ >= 0) size_ = st.st_size;
-  }
-  ~TInput() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TInput(const TInput&) = delete;
-  TInput& operator=(const TInput&) = delete;
-
-  bool Ok() const { return fd_ >= 0; }
-  int64_t Size() const { return size_; }
-
-  // Up to n bytes at offset; the count actually read.
-  size_t ReadUpTo(int64_t offset, void* buf, size_t n) const {
-    if (fd_ < 0 || offset < 0) return 0;
-    size_t done = 0;
-    while (done < n) {
-      ssize_t r = ::pread(fd_, static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
-      if (r <= 0) break;
-      done += static_cast<size_t>(r);
-    }
-    return done;
-  }
-  bool ReadAt(int64_t offset, void* buf, size_t n) const { return ReadUpTo(offset, buf, n) == n; }
-
- private:
-  int fd_ = -1;
-  int64_t size_ = 0;
-};
 
 uint32_t LeU32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
@@ -78,7 +35,7 @@ constexpr TCommentName kCommentNames[] = {
 
 // Reads one length-prefixed item at pos, keeping at most kItemKept bytes up to
 // the first zero byte; pos moves past the whole item.
-bool ReadItem(const TInput& in, int64_t& pos, std::string& text) {
+bool ReadItem(const TFileInput& in, int64_t& pos, std::string& text) {
   unsigned char len[4];
   if (!in.ReadAt(pos, len, 4)) return false;
   const uint32_t size = LeU32(len);
@@ -91,7 +48,7 @@ bool ReadItem(const TInput& in, int64_t& pos, std::string& text) {
   return true;
 }
 
-void ReadComments(const TInput& in, std::string (&slots)[kSlots]) {
+void ReadComments(const TFileInput& in, std::string (&slots)[kSlots]) {
   unsigned char head[kWindow];
   const size_t got = in.ReadUpTo(0, head, kWindow);
   static const unsigned char kSignature[7] = {3, 'v', 'o', 'r', 'b', 'i', 's'};
@@ -160,7 +117,7 @@ int32_t TrackNumber(std::string text) {
   return static_cast<int32_t>(value);
 }
 
-uint32_t LastGranule(const TInput& in, uint32_t fileSize) {
+uint32_t LastGranule(const TFileInput& in, uint32_t fileSize) {
   unsigned char window[kWindow];
   for (int64_t i = 1; i <= 50; ++i) {
     const int64_t start = static_cast<int64_t>(fileSize) - 240 * i - 10;
@@ -182,7 +139,7 @@ void TOggVorbis::Reset() { *this = TOggVorbis(); }
 bool TOggVorbis::ReadFromFile(const std::string& fileName) {
   Reset();
   try {
-    TInput in(fileName);
+    TFileInput in(fileName);
     unsigned char id[kIdHeaderSize];
     if (!in.Ok() || !in.ReadAt(kIdHeaderOffset, id, kIdHeaderSize)) return false;
     if (std::memcmp(id, "\x01vorbis", 7) != 0) return true;

@@ -4,10 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <filesystem>
-#include <fstream>
 #include <string_view>
 
+#include "tags/FileInput.h"
 #include "tags/TagClasses.h"
 
 namespace tw {
@@ -33,33 +32,7 @@ struct THeaderInfo {
 // Numbers are big-endian 32-bit, of which only the low 16 bits count.
 uint16_t Low16(const unsigned char* p) { return static_cast<uint16_t>(p[2] << 8 | p[3]); }
 
-// Reads whole blocks at given positions; any short read is a failure.
-class TFileReader {
- public:
-  bool Open(const std::string& fileName) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::status(fileName, ec))) return false;
-    in_.open(fileName, std::ios::binary);
-    if (!in_) return false;
-    in_.seekg(0, std::ios::end);
-    size_ = static_cast<int64_t>(in_.tellg());
-    return size_ >= 0;
-  }
-  int64_t Size() const { return size_; }
-  bool ReadAt(int64_t pos, void* buf, size_t n) {
-    if (pos < 0 || pos > size_ || static_cast<uint64_t>(size_ - pos) < n) return false;
-    in_.clear();
-    in_.seekg(pos);
-    in_.read(static_cast<char*>(buf), static_cast<std::streamsize>(n));
-    return static_cast<size_t>(in_.gcount()) == n;
-  }
-
- private:
-  std::ifstream in_;
-  int64_t size_ = -1;
-};
-
-void ReadTextChunks(TFileReader& file, THeaderInfo& info) {
+void ReadTextChunks(const TFileInput& file, THeaderInfo& info) {
   for (int64_t pos = kFirstChunk; pos < info.FileSize;) {
     unsigned char head[kChunkHeaderSize];
     if (!file.ReadAt(pos, head, sizeof head)) return;
@@ -97,8 +70,8 @@ std::string TTwinVQ::ChannelMode() const {
 bool TTwinVQ::ReadFromFile(const std::string& fileName) {
   ResetData();
   try {
-    TFileReader file;
-    if (!file.Open(fileName)) return false;
+    TFileInput file(fileName);
+    if (!file.Ok()) return false;
     THeaderInfo info;
     info.FileSize = file.Size();
     if (!file.ReadAt(0, info.Data.data(), kHeaderSize)) return false;

@@ -1,14 +1,11 @@
 #include "tags/WMA.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cstring>
 #include <exception>
 
 #include "core/Utf8.h"
+#include "tags/FileInput.h"
 #include "tags/TagClasses.h"
 
 namespace tw {
@@ -18,40 +15,20 @@ namespace {
 // Raised by a read that runs past the end of the file.
 struct TReadError {};
 
-// A regular file read at a moving position; anything else (FIFO, device) is
-// refused without blocking.
+// The file read at a moving position.
 class TStream {
  public:
-  explicit TStream(const std::string& fileName) {
-    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-    if (fd_ >= 0) size_ = st.st_size;
-  }
-  ~TStream() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TStream(const TStream&) = delete;
-  TStream& operator=(const TStream&) = delete;
+  explicit TStream(const std::string& fileName) : file_(fileName) {}
 
-  bool Ok() const { return fd_ >= 0; }
-  int64_t Size() const { return size_; }
+  bool Ok() const { return file_.Ok(); }
+  int64_t Size() const { return file_.Size(); }
   int64_t Position() const { return pos_; }
   void Seek(int64_t pos) { pos_ = pos; }
   void Skip(int64_t n) { pos_ += n; }
 
   // Exactly n bytes at the position, or a TReadError.
   void Read(void* buf, size_t n) {
-    if (pos_ < 0 || pos_ > size_ || static_cast<uint64_t>(size_ - pos_) < n) throw TReadError{};
-    size_t done = 0;
-    while (done < n) {
-      ssize_t r = ::pread(fd_, static_cast<char*>(buf) + done, n - done, static_cast<off_t>(pos_ + done));
-      if (r <= 0) throw TReadError{};
-      done += static_cast<size_t>(r);
-    }
+    if (!file_.ReadAt(pos_, buf, n)) throw TReadError{};
     pos_ += static_cast<int64_t>(n);
   }
   uint16_t U16() {
@@ -67,8 +44,7 @@ class TStream {
   }
 
  private:
-  int fd_ = -1;
-  int64_t size_ = 0;
+  TFileInput file_;
   int64_t pos_ = 0;
 };
 

@@ -1,0 +1,31 @@
+// A file a tag reader reads: regular files only, opened without blocking so
+// a FIFO or device named like an audio file is refused at once. Reads are
+// bounded by the file's size, whatever the file's own fields claim.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tw {
+
+class TFileInput {
+ public:
+  explicit TFileInput(const std::string& fileName);
+  ~TFileInput();
+  TFileInput(const TFileInput&) = delete;
+  TFileInput& operator=(const TFileInput&) = delete;
+
+  bool Ok() const { return fd_ >= 0; }
+  int64_t Size() const { return size_; }
+  // Up to n bytes at offset; the count actually read.
+  size_t ReadUpTo(int64_t offset, void* buf, size_t n) const;
+  // Exactly n bytes at offset, all within the file.
+  bool ReadAt(int64_t offset, void* buf, size_t n) const;
+
+ private:
+  int fd_ = -1;
+  int64_t size_ = 0;
+};
+
+}  // namespace tw
