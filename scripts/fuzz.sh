@@ -23,8 +23,33 @@ if ! "$fuzz_bin/make_fuzz_seeds" "$seeds"; then
   exit 1
 fi
 
+# Real files made by other programs seed the audio readers (small ones only).
+audio="$(cd "$(dirname "$0")/.." && pwd)/../shared/fixtures/audio"
+seed_audio() {
+  local target=$1; shift
+  mkdir -p "$seeds/$target"
+  for pattern in "$@"; do
+    find "$audio" -maxdepth 1 -type f -name "$pattern" -size -100k -exec cp {} "$seeds/$target/" \;
+  done
+}
+if [ -d "$audio" ]; then
+  seed_audio fuzz_id3v1 '*.mp3'
+  seed_audio fuzz_id3v2 '*.mp3' '*.id3'
+  seed_audio fuzz_mpeg '*.mp3'
+  seed_audio fuzz_ogg '*.ogg'
+  seed_audio fuzz_flac '*.flac'
+  seed_audio fuzz_apetag '*.apev2' '*.ape' '*.mpc'
+  seed_audio fuzz_wma '*.wma'
+  seed_audio fuzz_wav '*.wav'
+  seed_audio fuzz_wavpack '*.wv'
+  seed_audio fuzz_aac '*.aac'
+  seed_audio fuzz_optimfrog '*.ofr' '*.ofs'
+fi
+
 targets=()
 for f in "$fuzz_bin"/fuzz_*; do
+  # FUZZ_TARGETS="fuzz_aac fuzz_wav" runs only those.
+  if [ -n "${FUZZ_TARGETS:-}" ] && [[ " $FUZZ_TARGETS " != *" $(basename "$f") "* ]]; then continue; fi
   [ -f "$f" ] && [ -x "$f" ] && targets+=("$f")
 done
 if [ ${#targets[@]} -eq 0 ]; then

@@ -1,5 +1,8 @@
 #include "tags/FileInput.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +11,10 @@ namespace tw {
 
 TFileInput::TFileInput(const std::string& fileName) {
   fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd_ < 0) error_ = errno;
   struct stat st {};
   if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+    error_ = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
     ::close(fd_);
     fd_ = -1;
   }
@@ -35,5 +40,7 @@ bool TFileInput::ReadAt(int64_t offset, void* buf, size_t n) const {
   if (offset < 0 || offset > size_ || static_cast<uint64_t>(size_ - offset) < n) return false;
   return ReadUpTo(offset, buf, n) == n;
 }
+
+std::string TFileInput::ErrorText() const { return error_ == ENODEV ? "not a regular file" : std::strerror(error_); }
 
 }  // namespace tw

@@ -17,6 +17,8 @@ class TFileInput {
   TFileInput& operator=(const TFileInput&) = delete;
 
   bool Ok() const { return fd_ >= 0; }
+  // Why the file could not be opened as a regular file.
+  std::string ErrorText() const;
   int64_t Size() const { return size_; }
   // Up to n bytes at offset; the count actually read.
   size_t ReadUpTo(int64_t offset, void* buf, size_t n) const;
@@ -26,6 +28,7 @@ class TFileInput {
  private:
   int fd_ = -1;
   int64_t size_ = 0;
+  int error_ = 0;
 };
 
 }  // namespace tw

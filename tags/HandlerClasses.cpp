@@ -11,10 +11,13 @@
 #include "state/Error.h"
 #include "state/FileUtils.h"
 #include "state/RegUtils.h"
+#include "tags/AACfile.h"
 #include "tags/APEtag.h"
+#include "tags/CDAtrack.h"
 #include "tags/FLAC.h"
 #include "tags/MPEGaudio.h"
 #include "tags/OggVorbis.h"
+#include "tags/OptimFROG.h"
 #include "tags/TagCopies.h"
 #include "tags/TwinVQ.h"
 #include "tags/WAVPack.h"
@@ -82,7 +85,7 @@ const std::vector<TTagReaderEntry>& DefaultTagReaders() {
   static const std::vector<TTagReaderEntry> readers = {
       {"MP3", RunMP3Handler}, {"MPG", RunMPGHandler},   {"WMA", RunWMAHandler}, {"WPA", RunWPAHandler},
       {"WAV", RunWAVHandler}, {"OGG", RunOGGHandler},   {"APE", RunAPEHandler}, {"VQF", RunVQFHandler},
-      {"AAC", nullptr},       {"FLAC", RunFLACHandler}, {"OFR", nullptr},       {"CDA", nullptr},
+      {"AAC", RunAACHandler}, {"FLAC", RunFLACHandler}, {"OFR", RunOFRHandler}, {"CDA", RunCDAHandler},
   };
   return readers;
 }

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "tests/ByteWriter.h"
@@ -166,6 +168,23 @@ TEST_F(CliTest, HandlersAreKeptInTheSettingsStore) {
   EXPECT_NE(bad.err.find("NOPE"), std::string::npos);
   EXPECT_EQ(Cli("handlers --reset").status, 0);
   EXPECT_EQ(Cli("handlers").out, list.out);
+}
+
+TEST_F(CliTest, TagsPrintsTheLinesEachFileWouldReceive) {
+  const std::string audio = std::filesystem::path(__FILE__).parent_path().string() + "/../../shared/fixtures/audio/";
+  std::ofstream(Path("plain.txt")) << "text";
+  TRun r = Cli("tags " + Q(audio + "silence-2s-44100-16.ofr") + " " + Q(Path("plain.txt")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, audio + "silence-2s-44100-16.ofr\n\tEncoderVersion=5.100\n\tBitsPerSample=16\n"
+                   "\tChannelModeName=Stereo\n\tSamples=88200\n\tDurationSec=2\n\tSampleRateHZ=44100\n" +
+                       Path("plain.txt") + "\n");
+  nlohmann::json j = nlohmann::json::parse(Cli("tags --json " + Q(audio + "adif.aac")).out);
+  ASSERT_EQ(j.size(), 1u);
+  EXPECT_EQ(j[0]["tags"][2], "BitRateKBS=128000");
+  // A switched-off handler reads nothing.
+  ASSERT_EQ(Cli("handlers --disable OFR").status, 0);
+  EXPECT_EQ(Cli("tags " + Q(audio + "silence-2s-44100-16.ofr")).out, audio + "silence-2s-44100-16.ofr\n");
+  EXPECT_EQ(Cli("tags").status, 2);
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+// OptimFROG files come from anywhere: reading any bytes must end in a result,
+// never in a read outside a buffer, a crash, a hang or a leak.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "fuzz/FuzzInput.h"
+#include "tags/OptimFROG.h"
+#include "tags/TagClasses.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string path = tw::fuzz::WriteInputFile(data, size);
+  if (path.empty()) return 0;
+  tw::TTagInfo tags;
+  tw::RunOFRHandler(path, tags);
+  return 0;
+}

@@ -1,0 +1,90 @@
+#include "tags/CDAtrack.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "state/Globals.h"
+#include "state/IniFile.h"
+#include "tags/FileInput.h"
+#include "tags/TagClasses.h"
+
+namespace tw {
+namespace {
+
+constexpr size_t kTrackFileSize = 44;
+constexpr double kSectorsPerSecond = 75;
+
+uint32_t Le(const unsigned char* p, int bytes) {
+  uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
+  return v;
+}
+
+// The working record of one read.
+struct TTrackData {
+  std::array<unsigned char, kTrackFileSize> Data{};
+  std::string TrackTitle;
+  std::string Artist;
+  std::string DiscTitle;
+};
+
+}  // namespace
+
+void TCDAtrack::ResetData() {
+  Valid = false;
+  Title.clear();
+  Artist.clear();
+  Album.clear();
+  Duration = 0;
+  Track = 0;
+  Position = 0;
+}
+
+bool TCDAtrack::ReadFromFile(const std::string& fileName) {
+  ResetData();
+  TTrackData data;
+  try {
+    TFileInput file(fileName);
+    if (!file.Ok()) return false;
+    file.ReadUpTo(0, data.Data.data(), data.Data.size());
+    const uint16_t track = static_cast<uint16_t>(Le(&data.Data[22], 2));
+    char section[16];
+    std::snprintf(section, sizeof section, "%02X", Le(&data.Data[24], 4));
+    const TIniFile db(database_);
+    data.TrackTitle = db.ReadString(section, std::to_string(track), "");
+    data.Artist = db.ReadString(section, "artist", "");
+    data.DiscTitle = db.ReadString(section, "title", "");
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (std::memcmp(&data.Data[0], "RIFF", 4) == 0 && std::memcmp(&data.Data[8], "CDDAfmt ", 8) == 0) {
+    Valid = true;
+    Title = data.TrackTitle;
+    Artist = data.Artist;
+    Album = data.DiscTitle;
+    Duration = Le(&data.Data[32], 4) / kSectorsPerSecond;
+    Track = static_cast<uint16_t>(Le(&data.Data[22], 2));
+    Position = Le(&data.Data[28], 4) / kSectorsPerSecond;
+  }
+  return true;
+}
+
+std::string CDPlayerDatabase() {
+  const TGlobalData* g = GlobalData();
+  return g ? g->ProgramDir() + "cdplayer.ini" : std::string();
+}
+
+void RunCDAHandler(const std::string& file, TTagInfo& tags) {
+  TCDAtrack cda(CDPlayerDatabase());
+  if (!cda.ReadFromFile(file)) return;
+  tags.AddTag("Artist", cda.Artist);
+  tags.AddTag("Title", cda.Title);
+  tags.AddTag("Album", cda.Album);
+  tags.AddTag("DurationSec", cda.Duration);
+  tags.AddTag("Track", static_cast<int64_t>(cda.Track));
+  tags.AddTag("TrackPositionSec", cda.Position);
+}
+
+}  // namespace tw
