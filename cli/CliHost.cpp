@@ -82,9 +82,14 @@ void TCliHost::AppendLog(const std::string& line) {
   std::cerr << DisplayUtf8(line) << '\n';
 }
 
-TMsgAnswer TCliHost::Ask(const std::string&, TMsgButtons buttons, TMsgKind) {
+TMsgAnswer TCliHost::Ask(const std::string& text, TMsgButtons buttons, TMsgKind) {
   bool okKind = buttons == TMsgButtons::OK || buttons == TMsgButtons::OKCancel;
   if (AnswerYes) return okKind ? TMsgAnswer::OK : TMsgAnswer::Yes;
+  // A declined question says what was declined.
+  ClearProgressLine();
+  std::string shown = text;
+  for (auto pos = shown.find("\r\n"); pos != std::string::npos; pos = shown.find("\r\n", pos)) shown.replace(pos, 2, "\n");
+  std::cerr << DisplayUtf8(shown) << " " << (okKind ? "Cancel" : "No") << '\n';
   return okKind ? TMsgAnswer::Cancel : TMsgAnswer::No;
 }
 
@@ -95,7 +100,10 @@ void TCliHost::ShowMessage(const std::string& text, TMsgKind kind) {
 }
 
 void TCliHost::ProcessEvents() {
-  if (interrupted.exchange(false) && globals_ && !globals_->ProcessStopped) globals_->Stop();
+  if (interrupted.exchange(false) && globals_ && !globals_->ProcessStopped) {
+    Interrupted = true;
+    globals_->Stop();
+  }
 }
 
 }  // namespace tw

@@ -19,6 +19,8 @@ class TCliHost : public THost {
   bool AnswerYes = true;
   // An error box was shown (an operation that reports instead of raising).
   bool ErrorShown = false;
+  // Ctrl+C arrived while an operation ran.
+  bool Interrupted = false;
 
   void ShowProgress(bool visible) override;
   void SetProgressCaption(const std::string& caption) override;

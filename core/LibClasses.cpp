@@ -277,6 +277,7 @@ TFolderNode* TLibObj::AddFolderRecord(TFolderNode* parent, std::unique_ptr<TLibF
   f->Parent = parent ? parent->Data() : nullptr;
   TFolderNode* node = Folders.Add(parent, std::move(folder), f->Name);
   f->Node = node;
+  if (indexRoot_ && RootOf(node) == indexRoot_) IndexFolderNode(node);
   if (f->IsVolume()) {
     node->ImageIndex = fiVolume, node->SelectedIndex = fiVolumeSelected;
   } else {
@@ -298,12 +299,16 @@ TLibFolderItem* TLibObj::AddItem(TLibFolder* folder, std::unique_ptr<TLibFolderI
   item->Folder = folder;
   auto [entry, added] = folder->Items.Add(std::move(item));
   if (!added) return nullptr;
-  if (entry->Size != 0) {
-    folder->KeptSize = AddSizes(folder->KeptSize, entry->Size);
-    TLibFolder* volume = folder->GetVolume();
-    if (entry->GetTargetFolder() != volume) volume->KeptSize = AddSizes(volume->KeptSize, entry->Size);
-  }
+  KeepSize(entry);
   return entry;
+}
+
+void TLibObj::KeepSize(TLibFolderItem* entry) {
+  if (entry->Size == 0) return;
+  TLibFolder* folder = entry->Folder;
+  folder->KeptSize = AddSizes(folder->KeptSize, entry->Size);
+  TLibFolder* volume = folder->GetVolume();
+  if (entry->GetTargetFolder() != volume) volume->KeptSize = AddSizes(volume->KeptSize, entry->Size);
 }
 
 void TLibObj::DeleteItem(TLibFolderItem* item) {
@@ -334,6 +339,7 @@ void TLibObj::DeleteCollectionNode(TColNode* node) {
 }
 
 void TLibObj::DeleteFolderNode(TFolderNode* node) {
+  EndPathIndex();
   std::unordered_set<const TLibFolder*> folders;
   std::unordered_set<const TLibFolderItem*> items;
   TFolderNode* end = node->GetNextSkippingChildren();
@@ -375,6 +381,7 @@ void TLibObj::DeleteFolderNode(TFolderNode* node) {
 }
 
 void TLibObj::Clear() {
+  EndPathIndex();
   Collections.Clear();
   Folders.Clear();
   CurFolderNode = CurVolumeNode = CurArchiveNode = nullptr;
@@ -404,6 +411,7 @@ void TLibObj::RecountTotals() {
 
 TFolderNode* TLibObj::FindFolderNode(TFolderNode* start, const std::string& path) const {
   if (!start) return nullptr;
+  if (start == indexRoot_) return FindIndexed(start, path);
   TFolderNode* end = start->GetNextSkippingChildren();
   for (TFolderNode* n = start; n != end; n = n->GetNext()) {
     const TLibFolder* f = n->Data();

@@ -19,6 +19,7 @@
 namespace tw {
 
 class TGlobalData;
+class TZip;
 class TLibFolder;
 class TLibFolderItem;
 class TLibColItem;
@@ -225,6 +226,31 @@ class TLibObj {
   static TFolderNode* RootOf(TFolderNode* node);
   void Relink(TLibColItem& item);
 
+  // --- recording a scan, an update or an import ---
+  // A new volume from a folder on the medium; it becomes CurVolumeNode.
+  void NewVolume(const std::string& sourcePath, const std::string& title, const std::string& serial);
+  TFolderNode* AddVolumeNode(const std::string& title, const std::string& sourcePath);
+  // Makes CurFolderNode the folder of `path`, creating it when missing.
+  void AddFolderPath(const std::string& path, TDateTime date);
+  // A folder record for `path` below the folder of its parent path.
+  TFolderNode* AddFolderNode(TFolderNode* start, std::string path);
+  // Records one entry of `directory` in the current folder; never throws.
+  void AddEntry(std::string directory, const std::string& name, int64_t size, TDateTime date, bool isFolder,
+                bool progress);
+  // The member list of a ZIP reader into CurArchiveNode.
+  void AddZipMembers(const TZip& zip);
+
+  // --- update ---
+  int MarkItems(TFolderNode* node, bool value);
+  int RemoveUnmarkedItems(TFolderNode* node);
+  void ApplyAddDefaults(TFolderNode* node, bool force);
+
+  // While a walk records into one volume, folder lookups from that volume
+  // go through an index of its paths instead of walking it. Only appends
+  // may happen meanwhile; deleting a folder node drops the index.
+  void BeginPathIndex(TFolderNode* volume);
+  void EndPathIndex();
+
   // --- load, save, import ---
   void OpenLibrary(const std::string& file, bool merge, bool confirm);
   void LoadLibrary(const std::string& file, bool merge);
@@ -241,7 +267,16 @@ class TLibObj {
   void LoadRecords(class TLibFile& file, bool merge, bool is22);
   void WriteRecords(class TLibFile& file);
 
+  // The kept-size rule for an entry just recorded.
+  void KeepSize(TLibFolderItem* item);
+  void IndexFolderNode(TFolderNode* node);
+  TFolderNode* FindIndexed(TFolderNode* start, const std::string& path) const;
+
   TGlobalData& g_;
+  // Folder nodes of the indexed volume by source path and by library path.
+  TFolderNode* indexRoot_ = nullptr;
+  std::unordered_map<std::string, TFolderNode*> sourceIndex_;
+  std::unordered_map<std::string, TFolderNode*> pathIndex_;
   // Folder records by AbsIndex while collection records are relinked.
   std::unordered_map<int32_t, TLibFolder*> relinkIndex_;
 };

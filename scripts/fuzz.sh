@@ -23,15 +23,20 @@ if ! "$fuzz_bin/make_fuzz_seeds" "$seeds"; then
   exit 1
 fi
 
-# Real files made by other programs seed the audio readers (small ones only).
-audio="$(cd "$(dirname "$0")/.." && pwd)/../shared/fixtures/audio"
-seed_audio() {
-  local target=$1; shift
+# Real files made by other programs seed the readers (small ones only).
+fixtures="$(cd "$(dirname "$0")/.." && pwd)/../shared/fixtures"
+audio="$fixtures/audio"
+seed_from() {
+  local folder=$1 target=$2; shift 2
   mkdir -p "$seeds/$target"
   for pattern in "$@"; do
-    find "$audio" -maxdepth 1 -type f -name "$pattern" -size -100k -exec cp {} "$seeds/$target/" \;
+    find "$folder" -maxdepth 1 -type f -name "$pattern" -size -100k -exec cp {} "$seeds/$target/" \;
   done
 }
+seed_audio() { seed_from "$audio" "$@"; }
+if [ -d "$fixtures/archives/zip" ]; then
+  seed_from "$fixtures/archives/zip" fuzz_zip '*.zip' '*.jar' 'test_read_format_zip_sfx'
+fi
 if [ -d "$audio" ]; then
   seed_audio fuzz_id3v1 '*.mp3'
   seed_audio fuzz_id3v2 '*.mp3' '*.id3'
@@ -65,7 +70,10 @@ for target in "${targets[@]}"; do
   log="$findings_root/$name.log"
   mkdir -p "$corpus" "$findings" "$seeds/$name"
   echo "== $name for ${seconds}s (corpus $corpus, findings $findings)"
-  "$target" "$corpus" "$seeds/$name" \
+  extra=()
+  # Inputs past 14000 bytes reach the self-extracting archive path.
+  [ "$name" = fuzz_zip ] && extra=(-max_len=70000)
+  "$target" "$corpus" "$seeds/$name" "${extra[@]}" \
     -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=30 \
     -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1
   status=$?

@@ -146,6 +146,12 @@ class TGlobalData {
   // building status texts nobody would see.
   bool ProgressDue() const;
 
+  // Lets pending user input through, at most once per PumpInterval: long
+  // walks call it for every entry.
+  void PumpEvents() {
+    if (ProgressDue()) PumpProgress();
+  }
+
   // Raises the "infoCancel" error when a stop was requested.
   void CancelCheck() const;
 

@@ -37,6 +37,8 @@ const std::vector<std::string>& TMessageTable::BuiltIn() {
     "errDamagedFile=Damaged library file %s at byte %s: %s",
     "errValueTooLong=Cannot save %s: a text of %s bytes is longer than 65535 bytes",
     "errWriteFile=Cannot write %s: %s",
+    "errReadFolder=Cannot read %s: %s",
+    "errUpdateSource=Cannot update %s from %s: the folder's own path below its volume must end the real source",
     "",
     "expCaptRes=Export Search Results",
     "expCaptVol=Export Volume/Folder",

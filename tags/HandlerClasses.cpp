@@ -73,9 +73,10 @@ TSortedStrings SortedExtensions(const std::vector<std::string>& extensions) {
 }
 
 bool IsRegularFile(const std::string& fileName) {
-  // status() follows links and never opens the file: a FIFO must not block us.
+  // Never opens the file, so a FIFO cannot block us; a symbolic link is
+  // catalogued as itself and never followed to what it points at.
   std::error_code ec;
-  return std::filesystem::is_regular_file(std::filesystem::status(fileName, ec));
+  return std::filesystem::is_regular_file(std::filesystem::symlink_status(fileName, ec));
 }
 
 }  // namespace
@@ -191,9 +192,15 @@ bool THandlerList::isFileExtActive(std::string_view ext) const {
 }
 
 void THandlerList::ProcessFile(const std::string& fileName, TLibFolderItem& item) const {
-  if (!IsRegularFile(fileName)) return;
-  for (const auto& reader : readers_)
-    if (reader.Read && isFileInHander(reader.Title, fileName)) reader.Read(fileName, item.TagInfo);
+  // The file is looked at only when a handler claims it: most files of a
+  // medium have no reader, and a scan calls this for every one.
+  std::optional<bool> regular;
+  for (const auto& reader : readers_) {
+    if (!reader.Read || !isFileInHander(reader.Title, fileName)) continue;
+    if (!regular) regular = IsRegularFile(fileName);
+    if (!*regular) return;
+    reader.Read(fileName, item.TagInfo);
+  }
 }
 
 void THandlerList::LoadView(std::vector<THandlerRow>& view) const {

@@ -1,0 +1,162 @@
+// Cataloguing from the command line: add a volume, update one.
+#include <sys/stat.h>
+
+#include <iostream>
+
+#include "cli/CliHost.h"
+#include "cli/Commands.h"
+#include "core/LibClasses.h"
+#include "core/TextUtils.h"
+#include "core/VolumeScan.h"
+#include "state/Error.h"
+#include "state/Globals.h"
+
+namespace tw::cli {
+namespace {
+
+bool IsDirectory(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// An absolute folder with one trailing "/", as the walk reports paths.
+std::string SourceFolder(const std::string& folder) {
+  if (!IsDirectory(folder)) throw EError(folder + ": no such folder");
+  char* real = ::realpath(folder.c_str(), nullptr);
+  if (!real) throw EError(folder + ": no such folder");
+  std::string path = real;
+  std::free(real);
+  if (path.back() != '/') path += '/';
+  return path;
+}
+
+int32_t Levels(const TArgs& a) {
+  const std::string text = a.Value("--levels", "0");
+  try {
+    size_t used = 0;
+    long v = std::stol(text, &used);
+    if (used == text.size() && v >= INT32_MIN && v <= INT32_MAX) return static_cast<int32_t>(v);
+  } catch (const std::exception&) {
+  }
+  throw EUsage("--levels needs a whole number");
+}
+
+// Opens LIB, or starts a new library when the file does not exist yet.
+TLibObj& OpenOrCreate(TGlobalData& g, TCliHost& host, const std::string& file) {
+  if (Exists(file)) {
+    g.CurrentLibrary->OpenLibrary(file, false, false);
+    if (host.ErrorShown) throw EReported{};
+  } else {
+    g.CurrentLibrary->FileName = file;  // the name it will be saved under
+  }
+  return *g.CurrentLibrary;
+}
+
+// A stopped walk keeps what it recorded: the library is saved and the tool
+// says so through its exit status.
+int Finish(TLibObj& lib, TCliHost& host, const std::string& file) {
+  lib.SaveLibrary(file);
+  if (host.ErrorShown) throw EReported{};
+  return host.Interrupted ? 1 : 0;
+}
+
+int CmdAdd(TGlobalData& g, TCliHost& host, const TArgs& a) {
+  if (a.Positional().size() < 2) throw EUsage("missing arguments");
+  if (a.Positional().size() > 2) throw EUsage("too many arguments");
+  const std::string& file = a.Positional()[0];
+  TAddVolumeRequest request;
+  request.Folder = SourceFolder(a.Positional()[1]);
+  request.Title = a.Value("--title");
+  request.Levels = Levels(a);
+  request.Category = a.Value("--category");
+  request.Comments = a.Value("--comments");
+  request.Location = a.Value("--location");
+  request.ApplyToFolders = a.Has("--apply-folders");
+  request.ApplyToFiles = a.Has("--apply-files");
+  request.FoldersOnly = a.Has("--folders-only");
+  request.Serial = GetVolumeInfo(request.Folder, kVolumeSerial);
+
+  TLibObj& lib = OpenOrCreate(g, host, file);
+  LoadHandlerTable(g);
+  host.AnswerYes = a.Has("--allow-duplicate-serial");
+  AddVolume(lib, request);
+  host.AnswerYes = true;
+  return Finish(lib, host, file);
+}
+
+// A volume or folder named by its library path, such as "CD 1\Music\".
+TFolderNode* FindLibraryPath(TLibObj& lib, std::string path) {
+  if (path.empty() || path.back() != '\\') path += '\\';
+  for (int i = 0; i < lib.Folders.TopCount(); ++i) {
+    TFolderNode* volume = lib.Folders.Top(i);
+    const std::string volumePath = volume->Data()->GetPath();
+    if (path.compare(0, volumePath.size(), volumePath) != 0) continue;
+    TFolderNode* end = volume->GetNextSkippingChildren();
+    for (TFolderNode* n = volume; n != end; n = n->GetNext())
+      if (n->Data()->GetPath() == path) return n;
+  }
+  return nullptr;
+}
+
+int CmdUpdate(TGlobalData& g, TCliHost& host, const TArgs& a) {
+  if (a.Positional().size() < 2) throw EUsage("missing arguments");
+  if (a.Positional().size() > 3) throw EUsage("too many arguments");
+  const std::string& file = a.Positional()[0];
+  TUpdateRequest request;
+  if (a.Positional().size() == 3) {
+    request.Folder = SourceFolder(a.Positional()[2]);
+    request.Serial = GetVolumeInfo(request.Folder, kVolumeSerial);
+  } else if (a.Has("--delete-missing") || a.Has("--folders-only") || !a.Value("--levels").empty()) {
+    throw EUsage("--delete-missing, --levels and --folders-only need FOLDER");
+  }
+  request.Levels = Levels(a);
+  request.DeleteMissing = a.Has("--delete-missing");
+  request.FoldersOnly = a.Has("--folders-only");
+  request.Category = a.Value("--category");
+  request.Comments = a.Value("--comments");
+  request.ApplyToFolders = a.Has("--apply-folders");
+  request.ApplyToFiles = a.Has("--apply-files");
+
+  g.CurrentLibrary->OpenLibrary(file, false, false);
+  if (host.ErrorShown) throw EReported{};
+  TLibObj& lib = *g.CurrentLibrary;
+  TFolderNode* selected = FindLibraryPath(lib, a.Positional()[1]);
+  if (!selected) throw EError(a.Positional()[1] + ": no such volume or folder in " + file);
+  LoadHandlerTable(g);
+  UpdateVolume(lib, selected, request);
+  return Finish(lib, host, file);
+}
+
+}  // namespace
+
+const TCommand kAddCommand = {
+    "add",
+    "usage: tarnwex-cli add LIB FOLDER [--title T] [--levels N] [--category C] [--comments X] [--location L]\n"
+    "                       [--apply-folders] [--apply-files] [--folders-only] [--allow-duplicate-serial]\n"
+    "  Scans FOLDER into a new volume of LIB (created when missing) and saves LIB. Category and\n"
+    "  comments go to the volume, and with --apply-folders / --apply-files to new folders / files.\n"
+    "  --levels limits the depth (0: no limit). A volume of the same serial and folder is added\n"
+    "  again only with --allow-duplicate-serial. Ctrl+C stops the scan: what was recorded is saved\n"
+    "  and the exit status is 1.\n",
+    {"--apply-folders", "--apply-files", "--folders-only", "--allow-duplicate-serial"},
+    {"--title", "--levels", "--category", "--comments", "--location"},
+    CmdAdd};
+
+const TCommand kUpdateCommand = {
+    "update",
+    "usage: tarnwex-cli update LIB PATH [FOLDER] [--delete-missing] [--levels N] [--folders-only]\n"
+    "                          [--category C] [--comments X] [--apply-folders] [--apply-files]\n"
+    "  Brings the volume or folder at the library path PATH (such as 'CD 1\\Music\\') up to date\n"
+    "  from FOLDER on the medium, and saves LIB. --delete-missing removes entries not found again.\n"
+    "  Without FOLDER, category and comments are handed down the branch only. Ctrl+C stops the\n"
+    "  walk: what was recorded is saved and the exit status is 1.\n",
+    {"--delete-missing", "--apply-folders", "--apply-files", "--folders-only"},
+    {"--levels", "--category", "--comments"},
+    CmdUpdate};
+
+}  // namespace tw::cli

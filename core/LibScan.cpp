@@ -1,0 +1,358 @@
+// Recording what a walk over a medium finds: volumes, folders, entries and
+// archive members, and the marks and defaults of a volume update.
+#include <sys/stat.h>
+
+#include <unordered_map>
+
+#include "core/CaseFold.h"
+#include "core/DateTime.h"
+#include "core/LibClasses.h"
+#include "core/archZIP.h"
+#include "state/Error.h"
+#include "state/Globals.h"
+
+namespace tw {
+namespace {
+
+std::string WithSlash(std::string path) {
+  if (path.empty() || path.back() != '/') path += '/';
+  return path;
+}
+
+// A mount point (or "/") counts as a drive root: its volume is unnamed
+// unless given a title.
+bool IsDriveRoot(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  struct stat self {}, parent {};
+  if (::stat(p.c_str(), &self) != 0 || !S_ISDIR(self.st_mode)) return false;
+  if (::stat((p + "/..").c_str(), &parent) != 0) return false;
+  return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+}
+
+bool IsRegularNoFollow(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool HasArchiveFolderExtension(std::string_view path) {
+  auto dot = path.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  auto ext = path.substr(dot);
+  return SameTextAscii(ext, ".RAR") || SameTextAscii(ext, ".ZIP");
+}
+
+// The date of a DOS time (low 16 bits) and date (high 16 bits); 0 when the
+// fields name no real moment (archivers write zero dates).
+TDateTime DosDateTimeToDate(uint32_t dos) {
+  const unsigned time = dos & 0xFFFF, date = dos >> 16;
+  TDateTime result = 0;
+  if (!TryEncodeDateTime(int(date >> 9) + 1980, int((date >> 5) & 15), int(date & 31), int(time >> 11),
+                         int((time >> 5) & 63), int((time & 31) * 2), 0, result))
+    return 0;
+  return result;
+}
+
+// Child folder records of a node by name, first in child order; built only
+// for nodes with many children, where a scan per entry would be quadratic.
+class TChildIndex {
+ public:
+  explicit TChildIndex(TFolderNode* node) : node_(node) {
+    if (node->Count() <= kLinearLimit) return;
+    for (int i = 0; i < node->Count(); ++i) byName_.emplace(node->Item(i)->Data()->Name, node->Item(i));
+  }
+  TFolderNode* Find(const std::string& name) const {
+    if (node_->Count() <= kLinearLimit) {
+      TLibFolder* f = node_->Data()->ChildFolder(name);
+      return f ? f->Node : nullptr;
+    }
+    auto it = byName_.find(name);
+    return it == byName_.end() ? nullptr : it->second;
+  }
+  // After a child was deleted.
+  void Forget(const std::string& name) { byName_.erase(name); }
+
+ private:
+  static constexpr int kLinearLimit = 8;
+  TFolderNode* node_;
+  std::unordered_map<std::string, TFolderNode*> byName_;
+};
+
+}  // namespace
+
+// ------------------------------------------------------------ volumes
+
+void TLibObj::NewVolume(const std::string& sourcePath, const std::string& title, const std::string& serial) {
+  CurVolumeNode = nullptr;
+  TFolderNode* node = AddVolumeNode(title, sourcePath);
+  node->Data()->SourcePath = sourcePath;
+  node->Data()->Serial = serial;
+}
+
+TFolderNode* TLibObj::AddVolumeNode(const std::string& title, const std::string& sourcePath) {
+  auto volume = std::make_unique<TLibFolder>(sourcePath);
+  if (IsDriveRoot(sourcePath)) volume->Name.clear();
+  if (!title.empty()) volume->Name = title;
+  volume->IsFolder = 0;
+  if (g_.AddingVolume) {
+    volume->Location = g_.AddLocation;
+    volume->Category = g_.AddCategory;
+    volume->Comments = g_.AddComments;
+  }
+  CurVolumeNode = AddFolderRecord(nullptr, std::move(volume));
+  return CurVolumeNode;
+}
+
+// ------------------------------------------------------------ folders
+
+void TLibObj::AddFolderPath(const std::string& path, TDateTime date) {
+  if (TFolderNode* node = FindFolderNode(CurVolumeNode, path)) {
+    CurFolderNode = node;
+    if (node != CurVolumeNode) node->Data()->Date = date;
+    return;
+  }
+  CurFolderNode = AddFolderNode(CurVolumeNode, path);
+}
+
+TFolderNode* TLibObj::AddFolderNode(TFolderNode* start, std::string path) {
+  if (!start || path == start->Data()->GetPath()) return nullptr;
+  auto folder = std::make_unique<TLibFolder>(path);
+  if (HasArchiveFolderExtension(path)) path += '/';
+  std::string parentPath = path.substr(0, path.size() - 1);
+  while (!parentPath.empty() && parentPath.back() != '/') parentPath.pop_back();
+
+  TFolderNode* parent = FindFolderNode(start, parentPath);
+  if (!parent) {
+    // Parents are normally recorded first; a missing one below the start
+    // is made now, anything else goes to the start itself.
+    const std::string startPath = start->Data()->GetSourcePath();
+    if (parentPath.size() > startPath.size() && parentPath.compare(0, startPath.size(), startPath) == 0)
+      parent = AddFolderNode(start, parentPath);
+    if (!parent) parent = start;
+  }
+
+  folder->IsFolder = 1;
+  if (g_.AddingVolume && g_.ApplyToFolders) {
+    folder->Category = g_.AddCategory;
+    folder->Comments = g_.AddComments;
+  }
+  const std::string name = folder->Name;
+  TFolderNode* node = AddFolderRecord(parent, std::move(folder));
+  if (TLibFolderItem* entry = parent->Data()->Items.Find(name)) entry->IsFolder = true;
+  return node;
+}
+
+// ------------------------------------------------------------ entries
+
+void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t size, TDateTime date, bool isFolder,
+                       bool progress) {
+  // Status texts are built only when the host will show them.
+  if (g_.ProgressDue()) g_.ShowStatus(directory + name, std::string(), false);
+  directory = WithSlash(std::move(directory));
+  try {
+    g_.CancelCheck();
+    if (!CurVolumeNode || !CurFolderNode) throw EError(g_.GetText("infoCancel"));
+
+    if (isFolder) {
+      TLibFolderItem* item = nullptr;
+      if (TFolderNode* own = FindFolderNode(CurVolumeNode, directory + name + "/")) {
+        if (TLibFolder* containing = own->Data()->Parent) item = containing->Items.FindExact(name);
+      } else {
+        TLibFolder* containing = CurFolderNode->Data();
+        auto entry = TLibFolderItem::CreateFolder(name, date, &g_.TagsList);
+        entry->Name = name;
+        entry->Folder = containing;
+        item = containing->Items.Add(std::move(entry)).first;
+      }
+      if (item) {
+        item->Found = true;
+        if (g_.AddingVolume && g_.ApplyToFolders) {
+          item->Category = g_.AddCategory;
+          item->Comments = g_.AddComments;
+        }
+      }
+      return;
+    }
+
+    TLibFolder* containing = CurFolderNode->Data();
+    TLibFolderItem* item = containing->Items.FindExact(name);
+    const bool isNew = item == nullptr;
+    const std::string fullName = directory + name;
+    const bool isRar = g_.Handlers.isFileInHander("RAR", name);
+    const bool isArchive = (isRar || g_.Handlers.isFileInHander("ZIP", name)) && IsRegularNoFollow(fullName);
+
+    if (isNew) {
+      auto entry = TLibFolderItem::CreateFile(name, size, date, &g_.TagsList);
+      entry->Name = name;
+      entry->Folder = containing;
+      item = containing->Items.Add(std::move(entry)).first;
+    }
+    if (isArchive) {
+      item->IsFolder = true;
+      item->Folder = containing;
+      if (g_.AddingVolume && g_.ApplyToFolders) {
+        item->Category = g_.AddCategory;
+        item->Comments = g_.AddComments;
+      }
+      // Kept sizes count a new archive as its load will: before its folder
+      // exists, so a volume never counts the archive twice.
+      if (isNew) KeepSize(item);
+      CurArchiveNode = FindFolderNode(CurVolumeNode, fullName + "/");
+      if (!CurArchiveNode) CurArchiveNode = AddFolderNode(CurVolumeNode, fullName);
+      if (isRar) {
+        // RAR member lists come with the RAR reader.
+      } else {
+        try {
+          TZip zip(&g_.Host());
+          zip.OnDirUpdate = [this](TZip& z) { AddZipMembers(z); };
+          zip.SetZipFilename(fullName);
+        } catch (const std::exception&) {
+          g_.AddMessage(Format(g_.GetText("msgsZipErr"), {fullName}));
+        }
+      }
+    } else {
+      item->Folder = containing;
+      if (g_.AddingVolume && g_.ApplyToFiles) {
+        item->Category = g_.AddCategory;
+        item->Comments = g_.AddComments;
+      }
+      g_.Handlers.ProcessFile(fullName, *item);
+    }
+
+    item->Found = true;
+    item->Size = size;
+    item->Date = date;
+    if (isNew && !isArchive) KeepSize(item);
+    if (progress) g_.StepProgress(std::string(), CurVolumeNode->Data()->KeptSize);
+  } catch (const std::exception&) {
+    g_.AddMessage(Format(g_.GetText("msgsFileErr"), {directory + name}));
+    g_.StepProgress(std::string(), -1);
+  }
+}
+
+void TLibObj::AddZipMembers(const TZip& zip) {
+  TLibFolder* archive = CurArchiveNode ? CurArchiveNode->Data() : nullptr;
+  if (!archive) return;
+  try {
+    for (const ZipDirEntry& entry : zip.Entries()) {
+      const std::string& stored = entry.FileName;
+      // A directory entry names no file of its own.
+      if (!stored.empty() && stored.back() == '/') continue;
+      auto slash = stored.rfind('/');
+      std::string name = slash == std::string::npos ? stored : stored.substr(slash + 1);
+      TLibFolderItem* item = archive->Items.FindExact(name);
+      if (!item) {
+        auto member = std::make_unique<TLibFolderItem>(&g_.TagsList);
+        member->Name = name;
+        member->Folder = archive;
+        item = archive->Items.Add(std::move(member)).first;
+      }
+      item->Name = name;
+      item->Date = DosDateTimeToDate(entry.DosDateTime);
+      item->Size = static_cast<int64_t>(entry.UncompressedSize);
+      item->Folder = archive;
+      item->Found = true;
+    }
+  } catch (const std::exception&) {
+    g_.AddMessage(Format(g_.GetText("msgsZipErr"), {zip.ZipFilename()}));
+  }
+}
+
+// ------------------------------------------------------------ update
+
+int TLibObj::MarkItems(TFolderNode* node, bool value) {
+  int count = 0;
+  TLibFolder* folder = node->Data();
+  TChildIndex children(node);
+  for (const auto& item : folder->Items) {
+    g_.PumpEvents();
+    if (g_.ProcessStopped) return count;
+    if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsAnalyzing"), {item->GetItemPath()}), {}, false);
+    if (item->IsFolder)
+      if (TFolderNode* child = children.Find(item->Name)) count += MarkItems(child, value);
+    item->Found = value;
+    ++count;
+  }
+  return count;
+}
+
+int TLibObj::RemoveUnmarkedItems(TFolderNode* node) {
+  int count = 0;
+  TLibFolder* folder = node->Data();
+  TChildIndex children(node);
+  for (int i = 0; i < folder->Items.Count();) {
+    g_.PumpEvents();
+    if (g_.ProcessStopped) break;
+    TLibFolderItem* item = folder->Items[i];
+    if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsChecking"), {item->GetItemPath()}), {}, false);
+    TFolderNode* child = item->IsFolder ? children.Find(item->Name) : nullptr;
+    if (!item->Found) {
+      if (child) {
+        children.Forget(item->Name);
+        DeleteFolderNode(child);
+      }
+      DeleteItem(item);
+      ++count;
+      continue;
+    }
+    if (child) count += RemoveUnmarkedItems(child);
+    ++i;
+  }
+  return count;
+}
+
+void TLibObj::ApplyAddDefaults(TFolderNode* node, bool force) {
+  if (!g_.AddingVolume || !node) return;
+  auto itemRule = [this](TLibFolderItem* item, bool forced) {
+    if (g_.ApplyToFiles || (item->IsFolder && (forced || g_.ApplyToFolders))) {
+      item->Category = g_.AddCategory;
+      item->Comments = g_.AddComments;
+    }
+  };
+  TLibFolder* folder = node->Data();
+  if (force || g_.ApplyToFolders) {
+    folder->Category = g_.AddCategory;
+    folder->Comments = g_.AddComments;
+    if (folder->Parent)
+      if (TLibFolderItem* entry = folder->Parent->Items.Find(folder->Name)) itemRule(entry, force);
+  }
+  for (const auto& item : folder->Items) itemRule(item.get(), false);
+  for (int i = 0; i < node->Count(); ++i) ApplyAddDefaults(node->Item(i), false);
+}
+
+// ------------------------------------------------------------ path index
+
+void TLibObj::BeginPathIndex(TFolderNode* volume) {
+  EndPathIndex();
+  if (!volume) return;
+  indexRoot_ = volume;
+  TFolderNode* end = volume->GetNextSkippingChildren();
+  for (TFolderNode* n = volume; n != end; n = n->GetNext()) IndexFolderNode(n);
+}
+
+void TLibObj::EndPathIndex() {
+  indexRoot_ = nullptr;
+  sourceIndex_.clear();
+  pathIndex_.clear();
+}
+
+void TLibObj::IndexFolderNode(TFolderNode* node) {
+  // The first node of a path keeps it: lookups answer the first match.
+  sourceIndex_.emplace(node->Data()->GetSourcePath(), node);
+  pathIndex_.emplace(node->Data()->GetPath(), node);
+}
+
+TFolderNode* TLibObj::FindIndexed(TFolderNode* start, const std::string& path) const {
+  auto s = sourceIndex_.find(path);
+  auto p = pathIndex_.find(path);
+  TFolderNode* bySource = s == sourceIndex_.end() ? nullptr : s->second;
+  TFolderNode* byPath = p == pathIndex_.end() ? nullptr : p->second;
+  if (!bySource || !byPath || bySource == byPath) return bySource ? bySource : byPath;
+  // Both kinds match different nodes: the first one in tree order wins.
+  TFolderNode* end = start->GetNextSkippingChildren();
+  for (TFolderNode* n = start; n != end; n = n->GetNext())
+    if (n == bySource || n == byPath) return n;
+  return bySource;
+}
+
+}  // namespace tw

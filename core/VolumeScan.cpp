@@ -1,0 +1,154 @@
+#include "core/VolumeScan.h"
+
+#include "core/DateTime.h"
+#include "core/FileFind.h"
+#include "state/Error.h"
+#include "state/Globals.h"
+
+namespace tw {
+namespace {
+
+std::string WithSlash(std::string path) {
+  if (path.empty() || path.back() != '/') path += '/';
+  return path;
+}
+
+// Times as the file system keeps them, in UTC, field by field.
+TDateTime DateOf(const TSearchRec& rec) {
+  TDateTime date = 0;
+  return TryUnixToDateTimeUtc(static_cast<std::time_t>(rec.MTime), rec.MTimeNsec, date) ? date : NowDateTime();
+}
+
+// The add parameters hold only while a command runs, also when it fails.
+class TAddingVolume {
+ public:
+  explicit TAddingVolume(TGlobalData& g) : g_(g) { g_.AddingVolume = true; }
+  ~TAddingVolume() { g_.AddingVolume = false; }
+
+ private:
+  TGlobalData& g_;
+};
+
+class TPathIndexScope {
+ public:
+  TPathIndexScope(TLibObj& lib, TFolderNode* volume) : lib_(lib) { lib_.BeginPathIndex(volume); }
+  ~TPathIndexScope() { lib_.EndPathIndex(); }
+
+ private:
+  TLibObj& lib_;
+};
+
+void SetAddParameters(TGlobalData& g, const std::string& category, const std::string& comments, bool toFolders,
+                      bool toFiles, bool foldersOnly) {
+  g.AddCategory = category;
+  g.AddComments = comments;
+  g.ApplyToFolders = toFolders;
+  g.ApplyToFiles = toFiles;
+  g.FoldersOnly = foldersOnly;
+}
+
+}  // namespace
+
+void ScanFolder(TLibObj& lib, const std::string& root, int32_t levels, bool foldersOnly) {
+  TGlobalData& g = lib.Globals();
+  TPathIndexScope index(lib, lib.CurVolumeNode);
+  TFileSearch finder;
+  // The scan uses the events only.
+  finder.CollectNames = false;
+  finder.OnDirectory = [&](const std::string& dir, const TSearchRec& rec) {
+    if (g.ProcessStopped)
+      finder.Aborted = true;
+    else
+      lib.AddFolderPath(dir, DateOf(rec));
+  };
+  finder.OnFile = [&](const std::string& dir, const TSearchRec& rec) {
+    if (g.ProcessStopped) finder.Aborted = true;
+    lib.AddEntry(dir, rec.Name, rec.Size, DateOf(rec), rec.IsDirectory(), true);
+  };
+  finder.OnUnreadable = [&](const std::string& path, const std::string& error) {
+    g.AddMessage(Format(g.GetText("errReadFolder"), {path, error}));
+  };
+  finder.OnIdle = [&] { g.PumpEvents(); };
+  finder.Start(WithSlash(root) + "*.*", levels, foldersOnly);
+}
+
+TFolderNode* AddVolume(TLibObj& lib, const TAddVolumeRequest& request) {
+  TGlobalData& g = lib.Globals();
+  const std::string root = WithSlash(request.Folder);
+
+  TSerialCheck check = lib.CheckSerialDuplicates(request.Serial, root);
+  if (!check.Unique &&
+      g.Host().Ask(check.Message, TMsgButtons::YesNo, TMsgKind::Confirmation) != TMsgAnswer::Yes)
+    throw EError(g.GetText("infoCancel"));
+
+  SetAddParameters(g, request.Category, request.Comments, request.ApplyToFolders, request.ApplyToFiles,
+                   request.FoldersOnly);
+  g.AddLocation = request.Location;
+  g.BeginProgress(Format(g.GetText("msgsAdding"), {root}), ScanTotal(root));
+  TAddingVolume adding(g);
+  lib.NewVolume(root, request.Title, request.Serial);
+  TFolderNode* volume = lib.CurVolumeNode;
+  ScanFolder(lib, root, request.Levels, request.FoldersOnly);
+  if (g.SortVolumes) lib.SortVolumes();
+  // The closing summary counts the library with the new volume.
+  lib.RecountTotals();
+  g.EndProgress(Format(g.GetText("msgsAdded"), {lib.FileName}));
+  lib.RecountTotals();
+  lib.Modified = true;
+  return volume;
+}
+
+void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& request) {
+  if (!selected) return;
+  TGlobalData& g = lib.Globals();
+  SetAddParameters(g, request.Category, request.Comments, request.ApplyToFolders, request.ApplyToFiles,
+                   request.FoldersOnly);
+  struct TClose {
+    TLibObj& Lib;
+    ~TClose() { Lib.Modified = true; }
+  } close{lib};
+
+  if (request.Folder.empty()) {
+    TAddingVolume adding(g);
+    lib.ApplyAddDefaults(selected, true);
+    return;
+  }
+
+  const std::string root = WithSlash(request.Folder);
+  TFolderNode* volumeNode = TLibObj::RootOf(selected);
+  TLibFolder* volume = volumeNode->Data();
+  // A folder keeps its place in its volume: the volume's own source is the
+  // update folder without the folder's path below the volume.
+  std::string volumeRoot = root;
+  if (selected != volumeNode) {
+    std::string below = selected->Data()->GetSourcePath().substr(volume->SourcePath.size());
+    if (root.size() < below.size() || root.compare(root.size() - below.size(), below.size(), below) != 0 ||
+        root.size() == below.size())
+      throw EError(Format(g.GetText("errUpdateSource"), {selected->Data()->GetPath(), root}));
+    volumeRoot = root.substr(0, root.size() - below.size());
+  }
+
+  g.AddMessage(Format(g.GetText("msgsUpdating"), {root}));
+  g.ProgressStart = NowDateTime();
+  TAddingVolume adding(g);
+  g.SetProcessStopped(false);
+  if (request.DeleteMissing) {
+    g.AddMessage(Format(g.GetText("msgsAnalyzing"), {root}));
+    const int n = lib.MarkItems(selected, false);
+    g.AddMessage(Format(g.GetText("msgsAnalyzed"), {std::to_string(n)}));
+  }
+  lib.CurVolumeNode = volumeNode;
+  if (volume->Serial.empty()) volume->Serial = request.Serial;
+  volume->SourcePath = volumeRoot;
+  ScanFolder(lib, root, request.Levels, request.FoldersOnly);
+  if (request.DeleteMissing) {
+    g.AddMessage(Format(g.GetText("msgsDeleting"), {root}));
+    const int n = lib.RemoveUnmarkedItems(selected);
+    g.AddMessage(Format(g.GetText("msgsDeleted"), {std::to_string(n)}));
+  }
+  lib.RecountTotals();
+  g.EndProgress(Format(g.GetText("msgsUpdated"), {root}));
+  lib.RecountTotals();
+}
+
+}  // namespace tw

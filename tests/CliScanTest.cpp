@@ -1,0 +1,156 @@
+// tarnwex-cli add, update and archive as a user runs them.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "core/LibClasses.h"
+#include "tests/ByteWriter.h"
+#include "tests/Fixture.h"
+#include "tests/ScanTree.h"
+
+namespace tw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kZips = fs::path(__FILE__).parent_path() / ".." / ".." / "shared" / "fixtures" / "archives" / "zip";
+
+struct TRun {
+  int status;
+  std::string out, err;
+};
+
+class CliScanTest : public TLibraryTest {
+ protected:
+  TRun Cli(const std::string& args) {
+    std::string errFile = Path("stderr.txt");
+    std::string cmd = std::string(TARNWEX_CLI) + " " + args + " 2>" + errFile;
+    TRun r{};
+    FILE* p = ::popen(cmd.c_str(), "r");
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.err = ReadFile(errFile);
+    return r;
+  }
+  std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+  // The library file as the program loads it.
+  std::vector<std::string> Volume(const std::string& lib, int index = 0) {
+    Lib().Clear();
+    Lib().LoadLibrary(lib, false);
+    return Dump(Lib().Folders.Top(index));
+  }
+};
+
+TEST_F(CliScanTest, AddCreatesTheLibraryAndAppendsVolumes) {
+  const std::string medium = Path("medium");
+  MakeFile(medium + "/a.txt", 3);
+  MakeFile(medium + "/sub/b.txt", 4);
+  const std::string lib = Path("lib.twl");
+
+  TRun r = Cli("add " + Q(lib) + " " + Q(medium) + " --title 'CD 1' --category Rock --apply-files");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Adding " + medium + "/"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Added " + lib), std::string::npos) << r.err;
+  EXPECT_EQ(Volume(lib), (std::vector<std::string>{"F CD 1\\a.txt 3", "D CD 1\\sub", "F CD 1\\sub\\b.txt 4"}));
+  EXPECT_EQ(Lib().Folders.Top(0)->Data()->SourcePath, medium + "/");
+  EXPECT_EQ(Lib().Folders.Top(0)->Data()->Items.FindExact("a.txt")->Category, "Rock");
+
+  ASSERT_EQ(Cli("add " + Q(lib) + " " + Q(medium) + " --title 'CD 2' --levels 1 -q").status, 0);
+  Volume(lib);
+  ASSERT_EQ(Lib().Folders.TopCount(), 2);
+  EXPECT_EQ(Volume(lib, 1), (std::vector<std::string>{"F CD 2\\a.txt 3", "D CD 2\\sub"}));
+
+  EXPECT_EQ(Cli("add " + Q(lib) + " " + Q(Path("nowhere"))).status, 1);
+  EXPECT_EQ(Cli("add " + Q(lib) + " " + Q(medium) + " --levels x").status, 2);
+  EXPECT_EQ(Cli("add " + Q(lib)).status, 2);
+}
+
+TEST_F(CliScanTest, UpdateWithAndWithoutTheMedium) {
+  const std::string medium = Path("medium");
+  MakeFile(medium + "/a.txt", 3);
+  MakeFile(medium + "/old.txt", 9);
+  const std::string lib = Path("lib.twl");
+  ASSERT_EQ(Cli("add " + Q(lib) + " " + Q(medium) + " --title V -q").status, 0);
+
+  fs::remove(medium + "/old.txt");
+  MakeFile(medium + "/new/n.txt", 1);
+  TRun r = Cli("update " + Q(lib) + " 'V\\' " + Q(medium) + " --delete-missing");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Deleted: 1 files"), std::string::npos) << r.err;
+  EXPECT_EQ(Volume(lib), (std::vector<std::string>{"F V\\a.txt 3", "D V\\new", "F V\\new\\n.txt 1"}));
+
+  ASSERT_EQ(Cli("update " + Q(lib) + " 'V\\new' --category Keep --apply-files -q").status, 0);
+  Volume(lib);
+  TLibFolder* fresh = Lib().Folders.Top(0)->Data()->ChildFolder("new");
+  EXPECT_EQ(fresh->Category, "Keep");
+  EXPECT_EQ(fresh->Items.FindExact("n.txt")->Category, "Keep");
+
+  EXPECT_EQ(Cli("update " + Q(lib) + " 'W\\' " + Q(medium)).status, 1);
+  EXPECT_EQ(Cli("update " + Q(lib) + " 'V\\' --delete-missing").status, 2);
+}
+
+TEST_F(CliScanTest, ArchiveListsMembersAsRecorded) {
+  TRun r = Cli("archive " + Q((kZips / "test_compat_zip_1.zip").string()));
+  ASSERT_EQ(r.status, 0) << r.err;
+  nlohmann::json j = nlohmann::json::parse(Cli("archive --json " + Q((kZips / "test_compat_zip_1.zip").string())).out);
+  ASSERT_EQ(j["members"].size(), 2u);
+  EXPECT_EQ(j["members"][0]["name"], "MANIFEST.MF");
+  EXPECT_EQ(j["members"][0]["size"], 113);
+  EXPECT_EQ(j["members"][1]["name"], "tmp.class");
+  EXPECT_EQ(r.out.rfind("MANIFEST.MF\t113\t", 0), 0u) << r.out;
+
+  MakeFile(Path("junk.zip"), 100);
+  TRun junk = Cli("archive " + Q(Path("junk.zip")));
+  EXPECT_EQ(junk.status, 1);
+  EXPECT_NE(junk.err.find("No valid zip entries found"), std::string::npos) << junk.err;
+  EXPECT_EQ(Cli("archive " + Q(Path("missing.zip"))).status, 1);
+}
+
+TEST_F(CliScanTest, CtrlCStopsTheScanAndSavesWhatWasRecorded) {
+  const std::string medium = Path("medium");
+  for (int d = 0; d < 20; ++d)
+    for (int f = 0; f < 1000; ++f) MakeFile(medium + "/d" + std::to_string(d) + "/f" + std::to_string(f), 1);
+  const std::string lib = Path("lib.twl");
+
+  int err[2];
+  ASSERT_EQ(::pipe(err), 0);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(err[1], STDERR_FILENO);
+    ::close(err[0]);
+    ::execl(TARNWEX_CLI, TARNWEX_CLI, "add", lib.c_str(), medium.c_str(), "--title", "V", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(err[1]);
+  // Stop as soon as the scan has begun.
+  std::string seen;
+  char buf[256];
+  ssize_t n;
+  while (seen.find("Adding") == std::string::npos && (n = ::read(err[0], buf, sizeof buf)) > 0) seen.append(buf, n);
+  ::kill(pid, SIGINT);
+  while ((n = ::read(err[0], buf, sizeof buf)) > 0) seen.append(buf, n);
+  ::close(err[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << seen;
+  EXPECT_EQ(WEXITSTATUS(status), 1) << seen;
+  EXPECT_NE(seen.find("Added " + lib), std::string::npos) << seen;
+  // The library holds the volume with what was recorded before the stop.
+  Lib().LoadLibrary(lib, false);
+  ASSERT_EQ(Lib().Folders.TopCount(), 1);
+  Lib().RecountTotals();
+  EXPECT_LT(Lib().FileCount, 20000);
+}
+
+}  // namespace
+}  // namespace tw::test

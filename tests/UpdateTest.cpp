@@ -1,0 +1,132 @@
+// Bringing volumes up to date against the medium, and handing category and
+// comments down a branch without it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/DateTime.h"
+#include "core/VolumeScan.h"
+#include "state/Error.h"
+#include "tests/Fixture.h"
+#include "tests/ScanTree.h"
+
+namespace tw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class UpdateTest : public TLibraryTest {
+ protected:
+  void SetUp() override {
+    TLibraryTest::SetUp();
+    g->Handlers.LoadDefaultHandlers(g->Registry());
+    root = Path("medium/");
+    MakeFile(root + "keep.txt", 3);
+    MakeFile(root + "gone.txt", 5);
+    MakeFile(root + "sub/inner.txt", 7);
+    volume = tw::AddVolume(Lib(), {.Folder = root, .Title = "V"});
+    host.Log.clear();
+  }
+
+  TFolderNode* Node(const std::string& path) { return Lib().FindFolderNode(volume, path); }
+  bool Logged(const std::string& line) const { return host.CountLog(line) == 1; }
+
+  std::string root;
+  TFolderNode* volume = nullptr;
+};
+
+TEST_F(UpdateTest, UnchangedVolumeFindsEverythingAndDeletesNothing) {
+  const auto before = Dump(volume);
+  UpdateVolume(Lib(), volume, {.Folder = root, .DeleteMissing = true});
+  EXPECT_EQ(Dump(volume), before);
+  EXPECT_TRUE(Logged("Updating.. " + root));
+  EXPECT_TRUE(Logged("Analyzing.. " + root));
+  EXPECT_TRUE(Logged("Analyzed: 4 files")) << ::testing::PrintToString(host.Log);
+  EXPECT_TRUE(Logged("Deleted: 0 files"));
+  EXPECT_EQ(volume->Data()->KeptSize, 15);
+  EXPECT_FALSE(g->AddingVolume);
+  EXPECT_TRUE(Lib().Modified);
+}
+
+TEST_F(UpdateTest, DeletedFileGoesOnlyWithDeleteMissing) {
+  fs::remove(root + "gone.txt");
+  fs::remove_all(root + "sub");
+  UpdateVolume(Lib(), volume, {.Folder = root});
+  EXPECT_NE(volume->Data()->Items.FindExact("gone.txt"), nullptr);
+  EXPECT_NE(Node("V\\sub\\"), nullptr);
+
+  UpdateVolume(Lib(), volume, {.Folder = root, .DeleteMissing = true});
+  EXPECT_EQ(Dump(volume), (std::vector<std::string>{"F V\\keep.txt 3"}));
+  EXPECT_EQ(FolderRecords(volume), (std::vector<std::string>{"V\\"}));
+  EXPECT_EQ(volume->Data()->KeptSize, 3);
+  EXPECT_TRUE(Logged("Deleted: 2 files")) << ::testing::PrintToString(host.Log);
+}
+
+TEST_F(UpdateTest, ChangedFileKeepsItsEntryAndNewFolderAppears) {
+  TLibFolderItem* keep = volume->Data()->Items.FindExact("keep.txt");
+  keep->Category = "Mine";
+  MakeFile(root + "keep.txt", 30, 1300000000);
+  MakeFile(root + "new/deeper/n.txt", 2);
+  UpdateVolume(Lib(), volume, {.Folder = root, .DeleteMissing = true});
+  EXPECT_EQ(volume->Data()->Items.FindExact("keep.txt"), keep);
+  EXPECT_EQ(keep->Size, 30);
+  EXPECT_EQ(keep->Category, "Mine");
+  EXPECT_EQ(keep->Date, UnixToDateTimeUtc(1300000000, 0));
+  // Kept sizes are not changed for an entry that was there already.
+  EXPECT_EQ(volume->Data()->KeptSize, 15 + 2);
+  EXPECT_NE(Node("V\\new\\deeper\\"), nullptr);
+  EXPECT_NE(Node("V\\new\\deeper\\")->Data()->Items.FindExact("n.txt"), nullptr);
+  EXPECT_TRUE(volume->Data()->Items.FindExact("new")->IsFolder);
+}
+
+TEST_F(UpdateTest, VolumeTakesTheSerialWhenItHasNone) {
+  UpdateVolume(Lib(), volume, {.Folder = root, .Serial = "ABCD0001"});
+  EXPECT_EQ(volume->Data()->Serial, "ABCD0001");
+  UpdateVolume(Lib(), volume, {.Folder = root, .Serial = "FFFF0002"});
+  EXPECT_EQ(volume->Data()->Serial, "ABCD0001");
+}
+
+TEST_F(UpdateTest, FolderIsUpdatedInItsPlace) {
+  MakeFile(root + "sub/added.txt", 1);
+  fs::remove(root + "sub/inner.txt");
+  UpdateVolume(Lib(), Node("V\\sub\\"), {.Folder = root + "sub", .DeleteMissing = true});
+  EXPECT_EQ(Dump(volume), (std::vector<std::string>{"F V\\gone.txt 5", "F V\\keep.txt 3", "D V\\sub",
+                                                    "F V\\sub\\added.txt 1"}));
+  EXPECT_EQ(volume->Data()->SourcePath, root);
+  // A real source that is not the folder's own place is refused.
+  EXPECT_THROW(UpdateVolume(Lib(), Node("V\\sub\\"), {.Folder = root}), EError);
+}
+
+TEST_F(UpdateTest, StopDuringTheWalkRemovesNothing) {
+  fs::remove(root + "gone.txt");
+  host.StopAtPump = host.Pumps + 5;  // marking pumps once per item: four times
+  UpdateVolume(Lib(), volume, {.Folder = root, .DeleteMissing = true});
+  EXPECT_NE(volume->Data()->Items.FindExact("gone.txt"), nullptr);
+  EXPECT_TRUE(Logged("Deleted: 0 files")) << ::testing::PrintToString(host.Log);
+  EXPECT_FALSE(g->AddingVolume);
+}
+
+TEST_F(UpdateTest, WithoutRealSourceDefaultsGoDownTheBranch) {
+  // Files and folder entries below take the values; folder records below
+  // only with ApplyToFolders; the selected folder always.
+  TFolderNode* sub = Node("V\\sub\\");
+  MakeFile(root + "sub/deeper/d.txt", 1);
+  UpdateVolume(Lib(), volume, {.Folder = root});
+  sub->Data()->Category = "Old";
+  Node("V\\sub\\deeper\\")->Data()->Category = "Old";
+  UpdateVolume(Lib(), sub, {.Category = "Backup", .ApplyToFiles = true});
+  EXPECT_EQ(sub->Data()->Category, "Backup");
+  EXPECT_EQ(volume->Data()->Items.FindExact("sub")->Category, "Backup");
+  EXPECT_EQ(sub->Data()->Items.FindExact("inner.txt")->Category, "Backup");
+  EXPECT_EQ(sub->Data()->Items.FindExact("deeper")->Category, "Backup");
+  EXPECT_EQ(Node("V\\sub\\deeper\\")->Data()->Category, "Old");
+  EXPECT_EQ(Node("V\\sub\\deeper\\")->Data()->Items.FindExact("d.txt")->Category, "Backup");
+  EXPECT_EQ(volume->Data()->Items.FindExact("keep.txt")->Category, "");
+
+  UpdateVolume(Lib(), sub, {.Category = "All", .ApplyToFolders = true});
+  EXPECT_EQ(Node("V\\sub\\deeper\\")->Data()->Category, "All");
+  EXPECT_EQ(sub->Data()->Items.FindExact("inner.txt")->Category, "Backup");
+}
+
+}  // namespace
+}  // namespace tw::test
