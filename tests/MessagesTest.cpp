@@ -61,7 +61,9 @@ TEST(MessageTable, TableIsWellFormed) {
     EXPECT_TRUE(keys.insert(UpperAscii(line.substr(0, eq))).second) << "duplicate key " << line;
     std::string text = line.substr(eq + 1);
     // A quote inside a text only in the wrapped form.
-    if (text.find('"') != std::string::npos) EXPECT_TRUE(text.front() == '"' && text.back() == '"') << line;
+    if (text.find('"') != std::string::npos) {
+      EXPECT_TRUE(text.front() == '"' && text.back() == '"') << line;
+    }
   }
   EXPECT_EQ(groups, 7);
   EXPECT_EQ(lines.back(), "txtzipmsg14=UNZDLL.DLL not found");
