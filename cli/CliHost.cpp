@@ -87,8 +87,9 @@ TMsgAnswer TCliHost::Ask(const std::string& text, TMsgButtons buttons, TMsgKind)
   if (AnswerYes) return okKind ? TMsgAnswer::OK : TMsgAnswer::Yes;
   // A declined question says what was declined.
   ClearProgressLine();
-  std::string shown = text;
-  for (auto pos = shown.find("\r\n"); pos != std::string::npos; pos = shown.find("\r\n", pos)) shown.replace(pos, 2, "\n");
+  std::string shown;
+  for (char c : text)
+    if (c != '\r') shown += c;
   std::cerr << DisplayUtf8(shown) << " " << (okKind ? "Cancel" : "No") << '\n';
   return okKind ? TMsgAnswer::Cancel : TMsgAnswer::No;
 }

@@ -178,8 +178,9 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
     TLibFolderItem* item = containing->Items.FindExact(name);
     const bool isNew = item == nullptr;
     const std::string fullName = directory + name;
-    const bool isRar = g_.Handlers.isFileInHander("RAR", name);
-    const bool isArchive = (isRar || g_.Handlers.isFileInHander("ZIP", name)) && IsRegularNoFollow(fullName);
+    const std::string extension = HandlerExtension(name);
+    const bool isRar = g_.Handlers.ClaimsExtension("RAR", extension);
+    const bool isArchive = (isRar || g_.Handlers.ClaimsExtension("ZIP", extension)) && IsRegularNoFollow(fullName);
 
     if (isNew) {
       auto entry = TLibFolderItem::CreateFile(name, size, date, &g_.TagsList);

@@ -180,6 +180,11 @@ bool THandlerList::isFileInHander(std::string_view name, std::string_view fileNa
   return h && h->Active && h->Extensions.Contains(HandlerExtension(fileName));
 }
 
+bool THandlerList::ClaimsExtension(std::string_view name, std::string_view extension) const {
+  auto h = Find(name);
+  return h && h->Active && h->Extensions.Contains(extension);
+}
+
 bool THandlerList::isExtHandlerActive(std::string_view name) const {
   auto h = Find(name);
   return h && h->Active;
@@ -195,8 +200,9 @@ void THandlerList::ProcessFile(const std::string& fileName, TLibFolderItem& item
   // The file is looked at only when a handler claims it: most files of a
   // medium have no reader, and a scan calls this for every one.
   std::optional<bool> regular;
+  const std::string extension = HandlerExtension(fileName);
   for (const auto& reader : readers_) {
-    if (!reader.Read || !isFileInHander(reader.Title, fileName)) continue;
+    if (!reader.Read || !ClaimsExtension(reader.Title, extension)) continue;
     if (!regular) regular = IsRegularFile(fileName);
     if (!*regular) return;
     reader.Read(fileName, item.TagInfo);

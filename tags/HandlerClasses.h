@@ -82,6 +82,8 @@ class THandlerList {
   void SaveToRegistry(TRegStore& store) const;
 
   bool isFileInHander(std::string_view name, std::string_view fileName) const;
+  // The same for an extension as HandlerExtension gives it.
+  bool ClaimsExtension(std::string_view name, std::string_view extension) const;
   bool isExtHandlerActive(std::string_view name) const;
   bool isFileExtActive(std::string_view ext) const;
   // Runs the readers of every matching handler over a regular file.
