@@ -30,6 +30,10 @@ struct EReported {};
 // Commands defined beside the library commands.
 extern const TCommand kHandlersCommand;
 extern const TCommand kTagsCommand;
+extern const TCommand kAddCommand;
+extern const TCommand kUpdateCommand;
+extern const TCommand kArchiveCommand;
+extern const TCommand kDuCommand;
 
 // The handler table of the settings store; the defaults when it is damaged.
 void LoadHandlerTable(TGlobalData& g);

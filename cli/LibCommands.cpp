@@ -220,7 +220,8 @@ const std::vector<TCommand>& Commands() {
 const TCommand* FindCommand(const std::string& name) {
   for (const auto& c : Commands())
     if (c.Name == name) return &c;
-  for (const TCommand* c : {&kHandlersCommand, &kTagsCommand})
+  for (const TCommand* c : {&kHandlersCommand, &kTagsCommand, &kAddCommand, &kUpdateCommand, &kArchiveCommand,
+                            &kDuCommand})
     if (name == c->Name) return c;
   return nullptr;
 }

@@ -26,6 +26,11 @@ const char* kUsage =
     "  handlers [--reset] [--enable T] [--disable T] [--json]\n"
     "                             the file-type handler table of the settings\n"
     "  tags FILE... [--json]      the tag lines the handlers give each file\n"
+    "  add LIB FOLDER [...]       scan a folder into a new volume of LIB\n"
+    "  update LIB PATH [FOLDER] [...]\n"
+    "                             bring a volume or folder up to date\n"
+    "  archive FILE [--json]      the member list a scan records for an archive\n"
+    "  du LIB [PATH] [--json]     the sizes of the library, a volume and a folder\n"
     "\n"
     "Every command takes --help, and -q/--quiet to silence log lines.\n";
 

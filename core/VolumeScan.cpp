@@ -53,8 +53,9 @@ void ScanFolder(TLibObj& lib, const std::string& root, int32_t levels, bool fold
   TGlobalData& g = lib.Globals();
   TPathIndexScope index(lib, lib.CurVolumeNode);
   TFileSearch finder;
-  // The scan uses the events only.
+  // The scan uses the events only, and walks its folder however deep it lies.
   finder.CollectNames = false;
+  finder.SpecLimit = std::string::npos;
   finder.OnDirectory = [&](const std::string& dir, const TSearchRec& rec) {
     if (g.ProcessStopped)
       finder.Aborted = true;

@@ -187,6 +187,15 @@ TEST_F(ScanTest, OddEntriesAreRecordedWithoutFollowingOrBlocking) {
   EXPECT_EQ(CountLogPrefix(host, "Added "), 1);
 }
 
+TEST_F(ScanTest, FolderDeeperThanAFinderSpecificationIsScannedWhole) {
+  std::string deep = root;
+  while (deep.size() < 300) deep += "a-rather-long-folder-name/";
+  MakeFile(deep + "f.txt", 6);
+  TFolderNode* v = Add({.Folder = deep, .Title = "Deep"});
+  EXPECT_EQ(v->Data()->SourcePath, deep);
+  EXPECT_EQ(Dump(v), (std::vector<std::string>{"F Deep\\f.txt 6"}));
+}
+
 TEST_F(ScanTest, StopKeepsWhatWasRecorded) {
   for (int i = 0; i < 20; ++i) MakeFile(root + "f" + std::to_string(100 + i), 1);
   host.StopAtPump = host.Pumps + 8;
