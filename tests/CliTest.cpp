@@ -187,5 +187,29 @@ TEST_F(CliTest, TagsPrintsTheLinesEachFileWouldReceive) {
   EXPECT_EQ(Cli("tags").status, 2);
 }
 
+TEST_F(CliTest, DuPrintsLibraryVolumeAndFolderSizes) {
+  std::string lib = MakeLibrary("lib.twl", "CD");
+  TRun all = Cli("du " + Q(lib));
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(all.out, "library\t4096\t4 096\t" + lib + "\nvolume\t4096\t4 096\tCD 1\nvolume\t0\t0\tCD 2\n");
+
+  TRun folder = Cli("du " + Q(lib) + " 'CD 1\\Music' --unit kb");
+  ASSERT_EQ(folder.status, 0) << folder.err;
+  EXPECT_EQ(folder.out, "library\t4096\t4 KB\t" + lib + "\nvolume\t4096\t4 KB\tCD 1\nfolder\t4096\t4 KB\tCD 1\\Music\\\n");
+
+  nlohmann::json j = nlohmann::json::parse(Cli("du --json " + Q(lib) + " 'CD 1\\'").out);
+  EXPECT_EQ(j["library"]["size"], 4096);
+  ASSERT_EQ(j["volumes"].size(), 1u);
+  EXPECT_EQ(j["volumes"][0]["name"], "CD 1");
+  EXPECT_EQ(j["folder"]["path"], "CD 1\\");
+  EXPECT_EQ(j["folder"]["size"], 4096);
+
+  TRun missing = Cli("du " + Q(lib) + " 'CD 9\\Nope'");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("CD 9\\Nope"), std::string::npos) << missing.err;
+  EXPECT_EQ(Cli("du " + Q(lib) + " --unit gb").status, 2);
+  EXPECT_EQ(Cli("du").status, 2);
+}
+
 }  // namespace
 }  // namespace tw::test
