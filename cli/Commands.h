@@ -10,6 +10,10 @@
 namespace tw {
 class TGlobalData;
 class TCliHost;
+class TLibObj;
+template <typename T>
+class TTreeNode;
+class TLibFolder;
 }  // namespace tw
 
 namespace tw::cli {
@@ -34,6 +38,10 @@ extern const TCommand kAddCommand;
 extern const TCommand kUpdateCommand;
 extern const TCommand kArchiveCommand;
 extern const TCommand kDuCommand;
+
+// The volume or folder at a library path such as "CD 1\Music\" (the last
+// "\" may be left out); nullptr when there is none.
+TTreeNode<TLibFolder>* FindLibraryPath(const TLibObj& lib, std::string path);
 
 // The handler table of the settings store; the defaults when it is damaged.
 void LoadHandlerTable(TGlobalData& g);

@@ -127,16 +127,6 @@ int CmdInfo(TGlobalData& g, TCliHost& host, const TArgs& a) {
   return 0;
 }
 
-TFolderNode* FindLibraryPath(TLibObj& lib, std::string path) {
-  if (path.empty() || path.back() != '\\') path += '\\';
-  for (int i = 0; i < lib.Folders.TopCount(); ++i) {
-    TFolderNode* start = lib.Folders.Top(i);
-    TFolderNode* end = start->GetNextSkippingChildren();
-    for (TFolderNode* n = start; n != end; n = n->GetNext())
-      if (n->Data()->GetPath() == path) return n;
-  }
-  return nullptr;
-}
 
 int CmdLs(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 1, 2);
@@ -216,6 +206,19 @@ const std::vector<TCommand>& Commands() {
 }
 
 }  // namespace
+
+TFolderNode* FindLibraryPath(const TLibObj& lib, std::string path) {
+  if (path.empty() || path.back() != '\\') path += '\\';
+  for (int i = 0; i < lib.Folders.TopCount(); ++i) {
+    TFolderNode* start = lib.Folders.Top(i);
+    const std::string volumePath = start->Data()->GetPath();
+    if (path.compare(0, volumePath.size(), volumePath) != 0) continue;
+    TFolderNode* end = start->GetNextSkippingChildren();
+    for (TFolderNode* n = start; n != end; n = n->GetNext())
+      if (n->Data()->GetPath() == path) return n;
+  }
+  return nullptr;
+}
 
 const TCommand* FindCommand(const std::string& name) {
   for (const auto& c : Commands())

@@ -89,19 +89,6 @@ int CmdAdd(TGlobalData& g, TCliHost& host, const TArgs& a) {
   return Finish(lib, host, file);
 }
 
-// A volume or folder named by its library path, such as "CD 1\Music\".
-TFolderNode* FindLibraryPath(TLibObj& lib, std::string path) {
-  if (path.empty() || path.back() != '\\') path += '\\';
-  for (int i = 0; i < lib.Folders.TopCount(); ++i) {
-    TFolderNode* volume = lib.Folders.Top(i);
-    const std::string volumePath = volume->Data()->GetPath();
-    if (path.compare(0, volumePath.size(), volumePath) != 0) continue;
-    TFolderNode* end = volume->GetNextSkippingChildren();
-    for (TFolderNode* n = volume; n != end; n = n->GetNext())
-      if (n->Data()->GetPath() == path) return n;
-  }
-  return nullptr;
-}
 
 int CmdUpdate(TGlobalData& g, TCliHost& host, const TArgs& a) {
   if (a.Positional().size() < 2) throw EUsage("missing arguments");

@@ -44,17 +44,6 @@ class TSum {
   std::unique_ptr<TFolderFileSizeThread> worker_;
 };
 
-// "Vol 1\Music" and "Vol 1\Music\" name the same folder.
-TFolderNode* FindPath(const TLibObj& lib, std::string path) {
-  if (path.empty() || path.back() != '\\') path += '\\';
-  for (int i = 0; i < lib.Folders.TopCount(); ++i) {
-    TFolderNode* start = lib.Folders.Top(i);
-    TFolderNode* end = start->GetNextSkippingChildren();
-    for (TFolderNode* n = start; n != end; n = n->GetNext())
-      if (n->Data()->GetPath() == path) return n;
-  }
-  return nullptr;
-}
 
 // One printed size.
 struct TRow {
@@ -114,7 +103,7 @@ int CmdDu(TGlobalData& g, TCliHost& host, const TArgs& a) {
     rows.push_back(Row("library", lib.FileName, total));
     rows.insert(rows.end(), volumes.begin(), volumes.end());
   } else {
-    TFolderNode* folder = FindPath(lib, pos[1]);
+    TFolderNode* folder = FindLibraryPath(lib, pos[1]);
     if (!folder) throw EError("No such folder in the library: " + pos[1]);
     TFolderNode* volume = TLibObj::RootOf(folder);
     // As the properties dialog: three workers at once.

@@ -11,6 +11,7 @@
 
 #include "core/LibClasses.h"
 #include "tests/ByteWriter.h"
+#include "tests/CliRun.h"
 #include "tests/Fixture.h"
 #include "tests/ScanTree.h"
 
@@ -21,27 +22,9 @@ namespace fs = std::filesystem;
 
 const fs::path kZips = fs::path(__FILE__).parent_path() / ".." / ".." / "shared" / "fixtures" / "archives" / "zip";
 
-struct TRun {
-  int status;
-  std::string out, err;
-};
-
 class CliScanTest : public TLibraryTest {
  protected:
-  TRun Cli(const std::string& args) {
-    std::string errFile = Path("stderr.txt");
-    std::string cmd = std::string(TARNWEX_CLI) + " " + args + " 2>" + errFile;
-    TRun r{};
-    FILE* p = ::popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.err = ReadFile(errFile);
-    return r;
-  }
-  std::string Q(const std::string& s) { return "'" + s + "'"; }
+  TRun Cli(const std::string& args) { return RunCli(args, Path("stderr.txt")); }
 
   // The library file as the program loads it.
   std::vector<std::string> Volume(const std::string& lib, int index = 0) {

@@ -9,32 +9,16 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/ByteWriter.h"
+#include "tests/CliRun.h"
 #include "tests/Fixture.h"
 
 namespace tw::test {
 namespace {
 
-struct TRun {
-  int status;
-  std::string out, err;
-};
-
 class CliTest : public TLibraryTest {
  protected:
-  TRun Cli(const std::string& args) {
-    std::string errFile = Path("stderr.txt");
-    std::string cmd = std::string(TARNWEX_CLI) + " " + args + " 2>" + errFile;
-    TRun r{};
-    FILE* p = ::popen(cmd.c_str(), "r");
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.err = ReadFile(errFile);
-    return r;
-  }
-  std::string Q(const std::string& s) { return "'" + s + "'"; }
+  TRun Cli(const std::string& args) { return RunCli(args, Path("stderr.txt")); }
+
 
   // A library with two volumes, a nested folder and a tagged file.
   std::string MakeLibrary(const std::string& name, const std::string& prefix) {
