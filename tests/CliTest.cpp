@@ -19,7 +19,6 @@ class CliTest : public TLibraryTest {
  protected:
   TRun Cli(const std::string& args) { return RunCli(args, Path("stderr.txt")); }
 
-
   // A library with two volumes, a nested folder and a tagged file.
   std::string MakeLibrary(const std::string& name, const std::string& prefix) {
     TTestHost h;
