@@ -1,6 +1,8 @@
 // Archive member lists from the command line, as a scan records them.
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
@@ -10,14 +12,24 @@
 #include "core/LibClasses.h"
 #include "core/TextUtils.h"
 #include "core/Utf8.h"
-#include "core/archZIP.h"
 #include "state/Error.h"
 #include "state/Globals.h"
+#include "tags/HandlerClasses.h"
 
 namespace tw::cli {
 namespace {
 
 using nlohmann::json;
+
+// A RAR marker block near the start: a RAR archive, or a self-extracting one.
+bool LooksLikeRar(const std::string& file) {
+  std::string head(1 << 20, '\0');
+  FILE* f = std::fopen(file.c_str(), "rb");
+  if (!f) return false;
+  head.resize(std::fread(head.data(), 1, head.size(), f));
+  std::fclose(f);
+  return head.find(std::string("Rar!\x1A\x07", 6)) != std::string::npos;
+}
 
 int CmdArchive(TGlobalData& g, TCliHost& host, const TArgs& a) {
   if (a.Positional().size() != 1) throw EUsage(a.Positional().empty() ? "missing arguments" : "too many arguments");
@@ -33,15 +45,15 @@ int CmdArchive(TGlobalData& g, TCliHost& host, const TArgs& a) {
   folder->Name = file;
   folder->IsFolder = 1;
   lib.CurArchiveNode = lib.AddFolderRecord(lib.CurVolumeNode, std::move(folder));
-  bool failed = false;
-  try {
-    TZip zip(&host);
-    zip.OnDirUpdate = [&lib](TZip& z) { lib.AddZipMembers(z); };
-    zip.SetZipFilename(file);
-  } catch (const std::exception&) {
-    g.AddMessage(Format(g.GetText("msgsZipErr"), {file}));
-    failed = true;
-  }
+  // Archives that a handler does not claim are tried as ZIP files, so that
+  // self-extracting ones and other ZIP-based files list too.
+  LoadHandlerTable(g);
+  const std::string extension = HandlerExtension(file);
+  const bool isRar = g.Handlers.ClaimsExtension("RAR", extension) ||
+                     (!g.Handlers.ClaimsExtension("ZIP", extension) && LooksLikeRar(file));
+  const size_t logged = host.LogLines;
+  lib.ListArchive(file, isRar);
+  const bool failed = host.LogLines != logged;
 
   const TLibFolder& archive = *lib.CurArchiveNode->Data();
   if (a.Has("--json")) {
@@ -65,9 +77,10 @@ int CmdArchive(TGlobalData& g, TCliHost& host, const TArgs& a) {
 const TCommand kArchiveCommand = {
     "archive",
     "usage: tarnwex-cli archive FILE [--json]\n"
-    "  Prints the members a scan records for the ZIP archive FILE, in catalogue order:\n"
-    "  name (without its folders), size and date, tab-separated. Exit status 1 when the\n"
-    "  archive cannot be read (the members read before the damage are printed).\n",
+    "  Prints the members a scan records for the ZIP or RAR archive FILE, in catalogue order:\n"
+    "  name (ZIP: without its folders; RAR: with them, joined by \\), size and date,\n"
+    "  tab-separated. Exit status 1 when the archive cannot be read (the error is logged and\n"
+    "  the members read before the damage are printed).\n",
     {"--json"},
     {},
     CmdArchive};

@@ -77,6 +77,7 @@ void TCliHost::ClearProgressLine() {
 }
 
 void TCliHost::AppendLog(const std::string& line) {
+  ++LogLines;
   if (Quiet) return;
   ClearProgressLine();
   std::cerr << DisplayUtf8(line) << '\n';

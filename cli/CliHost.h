@@ -19,6 +19,8 @@ class TCliHost : public THost {
   bool AnswerYes = true;
   // An error box was shown (an operation that reports instead of raising).
   bool ErrorShown = false;
+  // Log lines written so far.
+  size_t LogLines = 0;
   // Ctrl+C arrived while an operation ran.
   bool Interrupted = false;
 

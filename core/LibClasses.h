@@ -20,6 +20,8 @@ namespace tw {
 
 class TGlobalData;
 class TZip;
+class TRAR;
+struct TDFRARHeaderData;
 class TLibFolder;
 class TLibFolderItem;
 class TLibColItem;
@@ -239,6 +241,10 @@ class TLibObj {
                 bool progress);
   // The member list of a ZIP reader into CurArchiveNode.
   void AddZipMembers(const TZip& zip);
+  // One member a RAR reader reported, into CurArchiveNode.
+  void AddRarMember(const TDFRARHeaderData& header, const TRAR& rar);
+  // Lists an archive into CurArchiveNode as a scan does, logging what fails.
+  void ListArchive(const std::string& file, bool isRar);
 
   // --- update ---
   int MarkItems(TFolderNode* node, bool value);

@@ -7,6 +7,7 @@
 #include "core/CaseFold.h"
 #include "core/DateTime.h"
 #include "core/LibClasses.h"
+#include "core/archRAR.h"
 #include "core/archZIP.h"
 #include "state/Error.h"
 #include "state/Globals.h"
@@ -200,17 +201,7 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
       if (isNew) KeepSize(item);
       CurArchiveNode = FindFolderNode(CurVolumeNode, fullName + "/");
       if (!CurArchiveNode) CurArchiveNode = AddFolderNode(CurVolumeNode, fullName);
-      if (isRar) {
-        // RAR member lists come with the RAR reader.
-      } else {
-        try {
-          TZip zip(&g_.Host());
-          zip.OnDirUpdate = [this](TZip& z) { AddZipMembers(z); };
-          zip.SetZipFilename(fullName);
-        } catch (const std::exception&) {
-          g_.AddMessage(Format(g_.GetText("msgsZipErr"), {fullName}));
-        }
-      }
+      ListArchive(fullName, isRar);
     } else {
       item->Folder = containing;
       if (g_.AddingVolume && g_.ApplyToFiles) {
@@ -228,6 +219,53 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
   } catch (const std::exception&) {
     g_.AddMessage(Format(g_.GetText("msgsFileErr"), {directory + name}));
     g_.StepProgress(std::string(), -1);
+  }
+}
+
+void TLibObj::ListArchive(const std::string& file, bool isRar) {
+  if (isRar) {
+    try {
+      TRAR rar;
+      rar.FileName = file;
+      rar.Mode = DFRAR_LIST;
+      rar.OnFileProcessing = [this](TRAR& r, const TDFRARHeaderData& header, int) { AddRarMember(header, r); };
+      rar.OnError = [this](TRAR&, const std::string& key, int) {
+        g_.AddMessage(Format(g_.GetText("msgsRarErr"), {g_.GetText(key)}));
+      };
+      rar.Run();
+    } catch (const std::exception&) {
+      g_.AddMessage(Format(g_.GetText("msgsRarErr"), {file}));
+    }
+    return;
+  }
+  try {
+    TZip zip(&g_.Host());
+    zip.OnDirUpdate = [this](TZip& z) { AddZipMembers(z); };
+    zip.SetZipFilename(file);
+  } catch (const std::exception&) {
+    g_.AddMessage(Format(g_.GetText("msgsZipErr"), {file}));
+  }
+}
+
+void TLibObj::AddRarMember(const TDFRARHeaderData& header, const TRAR& rar) {
+  TLibFolder* archive = CurArchiveNode ? CurArchiveNode->Data() : nullptr;
+  // A directory header names no file of its own.
+  if (!archive || header.Directory) return;
+  try {
+    TLibFolderItem* item = archive->Items.FindExact(header.FileName);
+    if (!item) {
+      auto member = std::make_unique<TLibFolderItem>(&g_.TagsList);
+      member->Name = header.FileName;
+      member->Folder = archive;
+      item = archive->Items.Add(std::move(member)).first;
+    }
+    item->Date = header.FileTime;
+    // The whole size: a member over 4 GiB keeps it.
+    item->Size = static_cast<int64_t>(header.UnpackedSize);
+    item->Folder = archive;
+    item->Found = true;
+  } catch (const std::exception&) {
+    g_.AddMessage(Format(g_.GetText("msgsRarErr"), {rar.FileName}));
   }
 }
 

@@ -92,6 +92,15 @@ TEST_F(CliScanTest, ArchiveListsMembersAsRecorded) {
   EXPECT_EQ(j["members"][1]["name"], "tmp.class");
   EXPECT_EQ(r.out.rfind("MANIFEST.MF\t113\t", 0), 0u) << r.out;
 
+  // RAR members keep their folders; a self-extracting one is found by its marker.
+  const fs::path rars = kZips / ".." / "rar";
+  TRun rar = Cli("archive " + Q((rars / "test_read_format_rar.rar").string()));
+  ASSERT_EQ(rar.status, 0) << rar.err;
+  EXPECT_NE(rar.out.find("testdir\\test.txt\t20\t"), std::string::npos) << rar.out;
+  TRun sfx = Cli("archive --json " + Q((rars / "test_read_format_rar_sfx.exe").string()));
+  ASSERT_EQ(sfx.status, 0) << sfx.err;
+  EXPECT_GT(nlohmann::json::parse(sfx.out)["members"].size(), 0u);
+
   MakeFile(Path("junk.zip"), 100);
   TRun junk = Cli("archive " + Q(Path("junk.zip")));
   EXPECT_EQ(junk.status, 1);

@@ -18,7 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kZips = fs::path(__FILE__).parent_path() / ".." / ".." / "shared" / "fixtures" / "archives" / "zip";
+const fs::path kArchives = fs::path(__FILE__).parent_path() / ".." / ".." / "shared" / "fixtures" / "archives";
+const fs::path kZips = kArchives / "zip";
 
 int CountLogPrefix(const TTestHost& host, const std::string& prefix) {
   int n = 0;
@@ -252,6 +253,35 @@ TEST_F(ScanTest, ZipArchivesBecomeArchiveFolders) {
   EXPECT_TRUE(v->Data()->Items.FindExact("broken.zip")->IsFolder);
   EXPECT_EQ(host.Messages.size(), 1u);  // "No valid zip entries found"
   EXPECT_NE(sub->Items.FindExact("plain.txt"), nullptr);
+}
+
+TEST_F(ScanTest, RarArchivesBecomeArchiveFoldersWithMemberPaths) {
+  fs::copy_file(kArchives / "rar" / "test_read_format_rar.rar", root + "a.rar");
+  fs::copy_file(kArchives / "rar" / "test_read_format_rar5_multiple_files.rar", root + "b.RAR");
+  MakeFile(root + "junk.rar", 64);
+  MakeFile(root + "z.txt", 1);
+
+  TFolderNode* v = Add({.Title = "V"});
+  TLibFolder* a = v->Data()->ChildFolder("a.rar");
+  ASSERT_NE(a, nullptr);
+  EXPECT_TRUE(v->Data()->Items.FindExact("a.rar")->IsFolder);
+  // Members keep their paths inside the archive, with "\\" between folders;
+  // directory headers name no file of their own.
+  std::vector<std::string> names;
+  for (const auto& item : a->Items) names.push_back(item->Name + " " + std::to_string(item->Size));
+  EXPECT_EQ(names, (std::vector<std::string>{"test.txt 20", "testdir\\test.txt 20", "testlink 8"}));
+  EXPECT_EQ(a->Items.FindExact("test.txt")->Date, EncodeDateTime(2011, 6, 26, 14, 53, 46, 0));
+  TLibFolder* b = v->Data()->ChildFolder("b.RAR");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->Items.Count(), 4);
+  EXPECT_EQ(b->Items.FindExact("test1.bin")->Size, 4096);
+  // RAR 5 keeps Unix time to the nanosecond: the same second in UTC.
+  EXPECT_NEAR(b->Items.FindExact("test1.bin")->Date, EncodeDateTime(2018, 9, 27, 4, 41, 11, 500), 0.5 / 86400);
+
+  // An archive that cannot be read is logged with the reader's message; the walk goes on.
+  EXPECT_EQ(CountLogPrefix(host, "RAR error: "), 1) << ::testing::PrintToString(host.Log);
+  EXPECT_TRUE(v->Data()->Items.FindExact("junk.rar")->IsFolder);
+  EXPECT_NE(v->Data()->Items.FindExact("z.txt"), nullptr);
 }
 
 }  // namespace
