@@ -34,6 +34,9 @@ seed_from() {
   done
 }
 seed_audio() { seed_from "$audio" "$@"; }
+if [ -d "$fixtures/archives/rar" ]; then
+  seed_from "$fixtures/archives/rar" fuzz_rar '*.rar' '*.exe'
+fi
 if [ -d "$fixtures/archives/zip" ]; then
   seed_from "$fixtures/archives/zip" fuzz_zip '*.zip' '*.jar' 'test_read_format_zip_sfx'
 fi
