@@ -12,6 +12,7 @@
 #include "core/LibClasses.h"
 #include "core/TextUtils.h"
 #include "core/Utf8.h"
+#include "core/archRAR.h"
 #include "state/Error.h"
 #include "state/Globals.h"
 #include "tags/HandlerClasses.h"
@@ -29,6 +30,40 @@ bool LooksLikeRar(const std::string& file) {
   head.resize(std::fread(head.data(), 1, head.size(), f));
   std::fclose(f);
   return head.find(std::string("Rar!\x1A\x07", 6)) != std::string::npos;
+}
+
+std::string DateText(TDateTime d) { return d == 0 ? std::string() : FormatDate(d); }
+
+// The attributes a header reports, as letters: Archive, Compressed, Directory,
+// Hidden, Normal, Offline, Read-only, System, Temporary.
+std::string Attributes(const TDFRARHeaderData& h) {
+  std::string s;
+  const std::pair<bool, char> bits[] = {{h.Archive, 'A'}, {h.Compressed, 'C'}, {h.Directory, 'D'},
+                                        {h.Hidden, 'H'},  {h.Normal, 'N'},     {h.Offline, 'O'},
+                                        {h.ReadOnly, 'R'}, {h.System, 'S'},    {h.Temporary, 'T'}};
+  for (const auto& [set, letter] : bits)
+    if (set) s += letter;
+  return s;
+}
+
+json HeaderJson(const TDFRARHeaderData& h) {
+  return {{"archiveName", h.ArchiveName},   {"fileName", DisplayUtf8(h.FileName)},
+          {"continuedFromPrev", h.ContinuedFromPrev}, {"continuedOnNext", h.ContinuedOnNext},
+          {"encrypted", h.Encrypted},       {"windowAll", h.WindowAll},
+          {"window", h.Window},             {"packedSize", h.PackedSize},
+          {"unpackedSize", h.UnpackedSize}, {"hostOS", h.HostOS},
+          {"crc", h.CRC},                   {"fileTime", DateText(h.FileTime)},
+          {"versionMajor", h.VersionMajor}, {"versionMinor", h.VersionMinor},
+          {"method", h.Method},             {"attributes", Attributes(h)}};
+}
+
+// Name, unpacked size and date as a scan records them, then the other fields.
+void PrintHeader(const TDFRARHeaderData& h) {
+  std::cout << DisplayUtf8(h.FileName) << '\t' << h.UnpackedSize << '\t' << DateText(h.FileTime) << '\t'
+            << h.PackedSize << '\t' << h.HostOS << '\t' << h.Method << '\t' << h.CRC << '\t' << h.VersionMajor
+            << '.' << h.VersionMinor << '\t' << Attributes(h) << '\t'
+            << (h.Encrypted ? "encrypted " : "") << (h.ContinuedFromPrev ? "from-previous " : "")
+            << (h.ContinuedOnNext ? "on-next" : "") << '\n';
 }
 
 int CmdArchive(TGlobalData& g, TCliHost& host, const TArgs& a) {
@@ -52,22 +87,27 @@ int CmdArchive(TGlobalData& g, TCliHost& host, const TArgs& a) {
   const bool isRar = g.Handlers.ClaimsExtension("RAR", extension) ||
                      (!g.Handlers.ClaimsExtension("ZIP", extension) && LooksLikeRar(file));
   const size_t logged = host.LogLines;
-  lib.ListArchive(file, isRar);
+  std::vector<TDFRARHeaderData> headers;
+  lib.ListArchive(file, isRar, [&headers](const TDFRARHeaderData& h) { headers.push_back(h); });
   const bool failed = host.LogLines != logged;
 
   const TLibFolder& archive = *lib.CurArchiveNode->Data();
   if (a.Has("--json")) {
     json members = json::array();
     for (const auto& item : archive.Items)
-      members.push_back({{"name", DisplayUtf8(item->Name)},
-                         {"size", item->Size},
-                         {"date", item->Date == 0 ? std::string() : FormatDate(item->Date)}});
-    std::cout << json({{"file", file}, {"members", members}}).dump(2, ' ', false, json::error_handler_t::replace)
-              << '\n';
+      members.push_back({{"name", DisplayUtf8(item->Name)}, {"size", item->Size}, {"date", DateText(item->Date)}});
+    json out = {{"file", file}, {"members", members}};
+    if (isRar) {
+      json records = json::array();
+      for (const auto& h : headers) records.push_back(HeaderJson(h));
+      out["headers"] = records;
+    }
+    std::cout << out.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
+  } else if (isRar) {
+    for (const auto& h : headers) PrintHeader(h);
   } else {
     for (const auto& item : archive.Items)
-      std::cout << DisplayUtf8(item->Name) << '\t' << item->Size << '\t'
-                << (item->Date == 0 ? std::string() : FormatDate(item->Date)) << '\n';
+      std::cout << DisplayUtf8(item->Name) << '\t' << item->Size << '\t' << DateText(item->Date) << '\n';
   }
   return failed ? 1 : 0;
 }
@@ -77,10 +117,13 @@ int CmdArchive(TGlobalData& g, TCliHost& host, const TArgs& a) {
 const TCommand kArchiveCommand = {
     "archive",
     "usage: tarnwex-cli archive FILE [--json]\n"
-    "  Prints the members a scan records for the ZIP or RAR archive FILE, in catalogue order:\n"
-    "  name (ZIP: without its folders; RAR: with them, joined by \\), size and date,\n"
-    "  tab-separated. Exit status 1 when the archive cannot be read (the error is logged and\n"
-    "  the members read before the damage are printed).\n",
+    "  Prints the members a scan records for the ZIP archive FILE, in catalogue order: name\n"
+    "  (without its folders), size and date, tab-separated. For a RAR archive, one line per\n"
+    "  header the reader reports, in archive order: name (with its folders, joined by \\),\n"
+    "  unpacked size, date, packed size, host system, method, CRC, version, attributes\n"
+    "  (ACDHNORST) and flags. --json gives the recorded members, and for RAR the header\n"
+    "  records with every field. Exit status 1 when the archive cannot be read (the error is\n"
+    "  logged and what was read before the damage is printed).\n",
     {"--json"},
     {},
     CmdArchive};

@@ -243,8 +243,10 @@ class TLibObj {
   void AddZipMembers(const TZip& zip);
   // One member a RAR reader reported, into CurArchiveNode.
   void AddRarMember(const TDFRARHeaderData& header, const TRAR& rar);
-  // Lists an archive into CurArchiveNode as a scan does, logging what fails.
-  void ListArchive(const std::string& file, bool isRar);
+  // Lists an archive into CurArchiveNode as a scan does, logging what fails;
+  // `onRarHeader` also sees every header record a RAR archive reports.
+  void ListArchive(const std::string& file, bool isRar,
+                   const std::function<void(const TDFRARHeaderData&)>& onRarHeader = {});
 
   // --- update ---
   int MarkItems(TFolderNode* node, bool value);

@@ -222,13 +222,17 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
   }
 }
 
-void TLibObj::ListArchive(const std::string& file, bool isRar) {
+void TLibObj::ListArchive(const std::string& file, bool isRar,
+                          const std::function<void(const TDFRARHeaderData&)>& onRarHeader) {
   if (isRar) {
     try {
       TRAR rar;
       rar.FileName = file;
       rar.Mode = DFRAR_LIST;
-      rar.OnFileProcessing = [this](TRAR& r, const TDFRARHeaderData& header, int) { AddRarMember(header, r); };
+      rar.OnFileProcessing = [&](TRAR& r, const TDFRARHeaderData& header, int) {
+        if (onRarHeader) onRarHeader(header);
+        AddRarMember(header, r);
+      };
       rar.OnError = [this](TRAR&, const std::string& key, int) {
         g_.AddMessage(Format(g_.GetText("msgsRarErr"), {g_.GetText(key)}));
       };

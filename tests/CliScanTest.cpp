@@ -97,6 +97,17 @@ TEST_F(CliScanTest, ArchiveListsMembersAsRecorded) {
   TRun rar = Cli("archive " + Q((rars / "test_read_format_rar.rar").string()));
   ASSERT_EQ(rar.status, 0) << rar.err;
   EXPECT_NE(rar.out.find("testdir\\test.txt\t20\t"), std::string::npos) << rar.out;
+  // --json also gives every header record, directories included.
+  nlohmann::json headers =
+      nlohmann::json::parse(Cli("archive --json " + Q((rars / "test_read_format_rar.rar").string())).out)["headers"];
+  ASSERT_EQ(headers.size(), 5u);
+  EXPECT_EQ(headers[0]["fileName"], "test.txt");
+  EXPECT_EQ(headers[0]["hostOS"], "Unix");
+  EXPECT_EQ(headers[0]["crc"], "BEC8A242");
+  EXPECT_EQ(headers[3]["attributes"], "D");
+  TRun locked = Cli("archive " + Q((rars / "test_read_format_rar_encryption_header.rar").string()));
+  EXPECT_EQ(locked.status, 1);
+  EXPECT_NE(locked.err.find("RAR error: No Password!"), std::string::npos) << locked.err;
   TRun sfx = Cli("archive --json " + Q((rars / "test_read_format_rar_sfx.exe").string()));
   ASSERT_EQ(sfx.status, 0) << sfx.err;
   EXPECT_GT(nlohmann::json::parse(sfx.out)["members"].size(), 0u);
