@@ -155,6 +155,7 @@ TEST_F(CliTest, HandlersAreKeptInTheSettingsStore) {
 
 TEST_F(CliTest, TagsPrintsTheLinesEachFileWouldReceive) {
   const std::string audio = std::filesystem::path(__FILE__).parent_path().string() + "/../../shared/fixtures/audio/";
+  if (!std::filesystem::is_directory(audio)) GTEST_SKIP() << "shared audio fixtures not found at " << audio;
   std::ofstream(Path("plain.txt")) << "text";
   TRun r = Cli("tags " + Q(audio + "silence-2s-44100-16.ofr") + " " + Q(Path("plain.txt")));
   ASSERT_EQ(r.status, 0) << r.err;
