@@ -35,8 +35,7 @@ step "info: header, statistics and volumes of a library"
 show "$cli" info -q "$work/empty.twl"
 
 if [ -x "$generator" ]; then
-  # Scanning media into a library is not in the command-line tool yet; the
-  # benchmark generator makes a sample catalogue of 20 volumes instead.
+  # The benchmark generator makes a larger sample catalogue of 20 volumes.
   "$generator" generate "$work" 2000 >/dev/null
   mv "$work/lib2000.twl" "$work/sample.twl"
   sample="$work/sample.twl"
@@ -63,5 +62,23 @@ step "merge: import other libraries into a library and save it"
 cp "$work/empty.twl" "$work/merged.twl"
 show "$cli" merge "$work/merged.twl" "$sample" "$work/copy.twl"
 show "$cli" info -q "$work/merged.twl" | sed -n '1,9p'
+
+step "add: scan a folder into a new volume"
+medium="$work/medium"
+mkdir -p "$medium/Music/Album" "$medium/Photos"
+printf 'track one\n' > "$medium/Music/Album/01 Intro.txt"
+printf 'a longer second track\n' > "$medium/Music/Album/02 Song.txt"
+printf 'holiday\n' > "$medium/Photos/beach.txt"
+show "$cli" add "$work/scanned.twl" "$medium" --title 'Disc 1' --category Demo --apply-files
+show "$cli" ls -q "$work/scanned.twl" 'Disc 1\Music\Album\'
+
+step "update: the medium changed; bring the volume up to date"
+rm "$medium/Photos/beach.txt"
+printf 'new\n' > "$medium/Photos/city.txt"
+show "$cli" update "$work/scanned.twl" 'Disc 1\' "$medium" --delete-missing
+show "$cli" ls -q "$work/scanned.twl" 'Disc 1\Photos\'
+
+step "du: sizes of the library, the volume and a folder"
+show "$cli" du "$work/scanned.twl" 'Disc 1\Music\'
 
 step "done; the temporary folder is removed"
