@@ -505,17 +505,21 @@ void TRarReader::ReadComment4() {
     unpSize |= static_cast<uint64_t>(Le32(b.raw.data() + kFile4 + 4)) << 32;
   if (method != 0x30 || unpSize != b.dataSize || (b.flags & kLhdPassword)) return;  // compressed: no comment
   const int64_t dataAt = pos_ + static_cast<int64_t>(b.raw.size());
-  if (b.dataSize > static_cast<uint64_t>(in_->Size() - dataAt)) return;
-  const size_t take = static_cast<size_t>(std::min<uint64_t>(b.dataSize, commentBufSize_));
+  if (StoreComment(dataAt, b.dataSize, Le32(b.raw.data() + 16))) pos_ = b.next;
+}
+
+bool TRarReader::StoreComment(int64_t at, uint64_t size, std::optional<uint32_t> crc) {
+  if (size > static_cast<uint64_t>(in_->Size() - at)) return false;
+  const size_t take = static_cast<size_t>(std::min<uint64_t>(size, commentBufSize_));
   std::vector<uint8_t> data(take);
-  if (!in_->ReadAt(dataAt, data.data(), take)) return;
-  if (take == b.dataSize && Crc32(data.data(), take) != Le32(b.raw.data() + 16)) {
+  if (!in_->ReadAt(at, data.data(), take)) return false;
+  if (take == size && crc && Crc32(data.data(), take) != *crc) {
     commentState_ = ERAR_BAD_DATA;
   } else {
-    commentState_ = take < b.dataSize ? ERAR_SMALL_BUF : 1;
+    commentState_ = take < size ? ERAR_SMALL_BUF : 1;
     comment_.assign(data.begin(), data.end());
   }
-  pos_ = b.next;
+  return true;
 }
 
 int TRarReader::Next4(TStep& step, TRarHeader& h) {
@@ -712,17 +716,8 @@ void TRarReader::ReadComment5() {
   ApplyExtra5(b.extra, probe);
   const uint64_t method = (f.compInfo >> 7) & 7;
   if (method != 0 || (probe.Flags & RHDF_ENCRYPTED) || f.unpSize != b.dataSize) return;  // compressed: no comment
-  if (b.dataSize > static_cast<uint64_t>(in_->Size() - b.dataAt)) return;
-  const size_t take = static_cast<size_t>(std::min<uint64_t>(b.dataSize, commentBufSize_));
-  std::vector<uint8_t> data(take);
-  if (!in_->ReadAt(b.dataAt, data.data(), take)) return;
-  if (take == b.dataSize && (f.fileFlags & kFfl5Crc) && Crc32(data.data(), take) != f.crc) {
-    commentState_ = ERAR_BAD_DATA;
-  } else {
-    commentState_ = take < b.dataSize ? ERAR_SMALL_BUF : 1;
-    comment_.assign(data.begin(), data.end());
-  }
-  pos_ = b.next;
+  const std::optional<uint32_t> crc = (f.fileFlags & kFfl5Crc) ? std::optional<uint32_t>(f.crc) : std::nullopt;
+  if (StoreComment(b.dataAt, b.dataSize, crc)) pos_ = b.next;
 }
 
 int TRarReader::Next5(TStep& step, TRarHeader& h) {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,10 @@ class TRarReader {
   int ReadMain5();
   void ReadComment4();
   void ReadComment5();
+  // A stored comment of `size` bytes at `at`, cut to the comment buffer and
+  // checked against its CRC when there is one; false when it lies outside
+  // the file or cannot be read.
+  bool StoreComment(int64_t at, uint64_t size, std::optional<uint32_t> crc);
   int Next4(TStep& step, TRarHeader& header);
   int Next5(TStep& step, TRarHeader& header);
   int NextVolume();
