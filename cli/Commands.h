@@ -38,6 +38,10 @@ extern const TCommand kAddCommand;
 extern const TCommand kUpdateCommand;
 extern const TCommand kArchiveCommand;
 extern const TCommand kDuCommand;
+extern const TCommand kFindCommand;
+extern const TCommand kDupesCommand;
+extern const TCommand kExportCommand;
+extern const TCommand kImportCommand;
 
 // The volume or folder at a library path such as "CD 1\Music\" (the last
 // "\" may be left out); nullptr when there is none.

@@ -224,7 +224,7 @@ const TCommand* FindCommand(const std::string& name) {
   for (const auto& c : Commands())
     if (c.Name == name) return &c;
   for (const TCommand* c : {&kHandlersCommand, &kTagsCommand, &kAddCommand, &kUpdateCommand, &kArchiveCommand,
-                            &kDuCommand})
+                            &kDuCommand, &kFindCommand, &kDupesCommand, &kExportCommand, &kImportCommand})
     if (name == c->Name) return c;
   return nullptr;
 }

@@ -31,6 +31,10 @@ const char* kUsage =
     "                             bring a volume or folder up to date\n"
     "  archive FILE [--json]      the member list a scan records for an archive\n"
     "  du LIB [PATH] [--json]     the sizes of the library, a volume and a folder\n"
+    "  find LIB [criteria]        search entries (also duplicates, replace, saved searches)\n"
+    "  dupes LIB [criteria]       find --dupes\n"
+    "  export LIB OUT [...]       write entries as delimited text\n"
+    "  import LIB IN [...]        record entries from delimited text\n"
     "\n"
     "Every command takes --help, and -q/--quiet to silence log lines.\n";
 

@@ -1,0 +1,288 @@
+#include "exchange/Export.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "core/TextUtils.h"
+#include "state/Error.h"
+#include "state/Globals.h"
+
+namespace tw {
+
+namespace {
+
+const char* const kFieldNames[] = {"Volume",   "VolumeSerialNo", "Path",     "Name", "Size",    "Date",
+                                   "Category", "Comments",       "Location", "Type", "FilePath"};
+
+constexpr const char* kLineEnd = "\r\n";
+
+}  // namespace
+
+// The file being written: lines go to a temporary file beside the target,
+// which replaces the target only when everything was written.
+class TExport::TSink {
+ public:
+  TSink(const TGlobalData& g, std::string file) : g_(g), file_(std::move(file)), temp_(file_ + ".tmp-XXXXXX") {
+    fd_ = ::mkstemp(temp_.data());
+    if (fd_ < 0) Fail(errno);
+  }
+  ~TSink() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_) ::unlink(temp_.c_str());
+  }
+  TSink(const TSink&) = delete;
+  TSink& operator=(const TSink&) = delete;
+
+  void Write(std::string_view text) {
+    buffer_.append(text);
+    if (buffer_.size() >= kFlushSize) Flush();
+  }
+
+  void Commit() {
+    Flush();
+    if (::fsync(fd_) != 0) Fail(errno);
+    int rc = ::close(fd_);
+    fd_ = -1;
+    if (rc != 0) Fail(errno);
+    // mkstemp makes the file private; an export is an ordinary user file.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(temp_.c_str(), 0666 & ~mask);
+    if (::rename(temp_.c_str(), file_.c_str()) != 0) Fail(errno);
+    committed_ = true;
+  }
+
+ private:
+  static constexpr size_t kFlushSize = 64 * 1024;
+
+  void Flush() {
+    size_t done = 0;
+    while (done < buffer_.size()) {
+      ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) Fail(n < 0 ? errno : EIO);
+      done += static_cast<size_t>(n);
+    }
+    buffer_.clear();
+  }
+
+  [[noreturn]] void Fail(int err) const {
+    throw EError(Format(g_.GetText("errWriteFile"), {file_, std::strerror(err)}));
+  }
+
+  const TGlobalData& g_;
+  std::string file_;
+  std::string temp_;
+  std::string buffer_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
+
+std::vector<TExportField> DefaultExportFields() {
+  std::vector<TExportField> fields;
+  for (const char* name : kFieldNames) fields.push_back({name, false});
+  return fields;
+}
+
+int MoveExportField(std::vector<TExportField>& fields, int index, int delta) {
+  const int count = static_cast<int>(fields.size());
+  const int target = index + delta;
+  if (index < 0 || index >= count || target < 0 || target >= count || delta == 0) return index;
+  std::swap(fields[index], fields[target]);
+  return target;
+}
+
+std::string SeparatorText(const std::string& choice) {
+  if (choice == kSepComma) return ",";
+  if (choice == kSepTab) return "\t";
+  if (choice == kSepNewLine) return kLineEnd;
+  return choice;
+}
+
+int ExportLevel(const TLibFolderItem& item) {
+  const TLibFolder* target = item.GetTargetFolder();
+  if (!target) return 0;
+  return target->Node ? target->Node->Level() : target->Level;
+}
+
+TExport::TExport(TGlobalData& g, TExportOptions options, TExportSourceData source)
+    : g_(g), options_(std::move(options)), source_(std::move(source)), separator_(SeparatorText(options_.Separator)) {}
+
+bool TExport::Accepts(const TLibFolderItem& item) const {
+  const TExportOptions& o = options_;
+  if (o.UseLevels && ExportLevel(item) > o.Levels) return false;
+  if (o.Folders) return !(o.OnlyFolders && !item.IsFolder);
+  // Without folder lines the archives decide: either the archive entries
+  // (and other folder entries) or the members listed inside them.
+  if (!o.Archives) return !(item.Folder && item.Folder->IsArchiveFolder());
+  return !item.IsFolder;
+}
+
+std::string TExport::FieldText(const std::string& field, const TLibFolderItem& item) const {
+  const std::string& q = options_.TextQualifier;
+  TLibFolder* volume = item.GetVolume();
+  if (field == "Volume") return Enquote(volume ? volume->Name : std::string(), q);
+  if (field == "VolumeSerialNo") return volume ? volume->Serial : std::string();
+  if (field == "Path") return item.Folder ? item.Folder->GetPath() : std::string();
+  if (field == "Name") return item.Name;
+  if (field == "Size") {
+    int64_t size = item.Size;
+    if (options_.Folders && options_.FolderTotals && item.IsFolder) {
+      const TLibFolder* target = item.GetTargetFolder();
+      size = target ? target->KeptSize : 0;
+    }
+    return FormatSize(options_.SizeUnit, static_cast<double>(size));
+  }
+  if (field == "Date") return FormatDate(item.Date);
+  if (field == "Category") return Enquote(item.Category, q);
+  if (field == "Comments") return Enquote(JoinLines(item.Comments), q);
+  if (field == "Location") return Enquote(volume ? volume->Location : std::string(), q);
+  if (field == "Type") return item.GetExtension();
+  if (field == "FilePath") return item.GetItemPath();
+  return {};
+}
+
+std::string TExport::EntryLine(const TLibFolderItem& item) const {
+  if (!Accepts(item)) return {};
+  std::string line;
+  const int level = ExportLevel(item);
+  if (options_.Indent)
+    for (int i = 1; i < level; ++i) line += separator_;
+  for (const auto& f : options_.Fields) {
+    if (!f.Checked) continue;
+    bool known = false;
+    for (const char* name : kFieldNames) known = known || f.Name == name;
+    if (!known) continue;
+    line += FieldText(f.Name, item);
+    line += separator_;
+  }
+  // Every field is followed by a separator: only the last one appended goes.
+  if (!separator_.empty() && line.size() >= separator_.size() &&
+      line.compare(line.size() - separator_.size(), separator_.size(), separator_) == 0)
+    line.resize(line.size() - separator_.size());
+  return line;
+}
+
+void TExport::WriteEntry(const TLibFolderItem& item) {
+  std::string line = EntryLine(item);
+  if (line.empty() || !sink_) return;
+  sink_->Write(line);
+  sink_->Write(kLineEnd);
+}
+
+void TExport::Step(const std::string& status, int64_t position) {
+  g_.StepProgress(status, position);
+  g_.CancelCheck();
+}
+
+void TExport::ExportLibrary() {
+  const TLibObj& lib = *g_.CurrentLibrary;
+  g_.BeginProgress(Format(g_.GetText("msgsExporting"), {options_.FileName}), static_cast<int64_t>(lib.Folders.Count()));
+  int64_t position = 0;
+  for (TFolderNode* n = lib.Folders.GetFirstNode(); n; n = n->GetNext()) {
+    Step(n->Text, ++position);
+    for (const auto& item : n->Data()->Items) WriteEntry(*item);
+  }
+}
+
+void TExport::WriteNodeTree(TFolderNode* node) {
+  // Depth-first without recursion: a damaged library may nest very deeply.
+  struct TPending {
+    TLibFolder* Folder;
+    int Next;
+  };
+  std::vector<TPending> stack{{node->Data(), 0}};
+  g_.PumpEvents();
+  g_.CancelCheck();
+  while (!stack.empty()) {
+    TLibFolder* folder = stack.back().Folder;
+    const int index = stack.back().Next++;
+    if (index >= folder->Items.Count()) {
+      stack.pop_back();
+      continue;
+    }
+    TLibFolderItem* item = folder->Items[index];
+    WriteEntry(*item);
+    if (!item->IsFolder) continue;
+    // An entry whose folder record is missing targets its own folder.
+    TLibFolder* target = item->GetTargetFolder();
+    if (!target || target == folder) continue;
+    g_.PumpEvents();
+    g_.CancelCheck();
+    stack.push_back({target, 0});
+  }
+}
+
+void TExport::ExportSelection() {
+  g_.BeginProgress(Format(g_.GetText("msgsExporting"), {options_.FileName}),
+                   static_cast<int64_t>(source_.Selection.size()));
+  int64_t position = 0;
+  for (TFolderNode* node : source_.Selection) {
+    Step(node->Text, ++position);
+    WriteNodeTree(node);
+  }
+}
+
+void TExport::ExportResults() {
+  g_.BeginProgress(Format(g_.GetText("msgsExporting"), {options_.FileName}),
+                   static_cast<int64_t>(source_.Results.size()));
+  int64_t position = 0;
+  for (TLibFolderItem* item : source_.Results) {
+    Step(item->Name, ++position);
+    WriteEntry(*item);
+  }
+}
+
+bool TExport::Export() {
+  error_.clear();
+  const std::string& file = options_.FileName;
+  try {
+    if (file.empty()) throw EError(g_.GetText("errFileEmpty"));
+    TSink sink(g_, file);
+    sink_ = &sink;
+    try {
+      switch (source_.Source) {
+        case esLibrary:
+          ExportLibrary();
+          break;
+        case esSelection:
+          ExportSelection();
+          break;
+        case esSearchResults:
+          ExportResults();
+          break;
+      }
+      sink.Commit();
+    } catch (...) {
+      sink_ = nullptr;
+      throw;
+    }
+    sink_ = nullptr;
+    const std::string done = Format(g_.GetText("msgsExported"), {file});
+    g_.ShowStatus(done, std::string(), true);
+    return true;
+  } catch (const std::exception& e) {
+    error_ = e.what();
+  } catch (...) {
+    error_ = "?";
+  }
+  const std::string failed = Format(g_.GetText("msgsExportFailed"), {file});
+  g_.ShowStatus(failed, std::string(), true);
+  return false;
+}
+
+bool TExport::Run() {
+  if (!g_.ProcessStopped) return false;
+  const bool ok = Export();
+  TLibObj* lib = g_.CurrentLibrary.get();
+  if (lib) lib->RecountTotals();
+  g_.EndProgress(Format(g_.GetText("msgsExported"), {lib ? lib->FileName : std::string()}));
+  return ok;
+}
+
+}  // namespace tw

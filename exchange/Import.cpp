@@ -1,0 +1,280 @@
+#include "exchange/Import.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <locale>
+#include <sstream>
+#include <unordered_set>
+
+#include "core/CaseFold.h"
+#include "core/LibClasses.h"
+#include "core/TextUtils.h"
+#include "state/Error.h"
+#include "state/FileUtils.h"
+#include "state/Globals.h"
+
+namespace tw {
+namespace {
+
+const char* const kFieldNames[] = {"Volume", "VolumeSerialNo", "Path",     "Name",    "Size",
+                                   "Date",   "Category",       "Comments", "Location"};
+
+bool IsRequiredField(std::string_view name) { return name == "Volume" || name == "Path" || name == "Name"; }
+
+// The whole file; errors name the file as the log shows it.
+std::string ReadWholeFile(TGlobalData& g, const std::string& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0 && errno == ENOENT) throw EError(Format(g.GetText("errFNF"), {file}));
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw EError(Format(g.GetText("errReadFolder"), {file, std::strerror(errno)}));
+  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) throw EError(Format(g.GetText("errReadFolder"), {file, std::strerror(errno)}));
+  return text;
+}
+
+// The parts of a library path between its backslashes; empty parts (a
+// leading "\" or a doubled one) name no folder.
+std::vector<std::string> PathParts(std::string_view path) {
+  TStringParser parser('\\', "");
+  parser.Parse(path);
+  std::vector<std::string> parts;
+  for (const std::string& p : parser.Tokens())
+    if (!p.empty()) parts.push_back(p);
+  return parts;
+}
+
+// A name that cannot become one component of a source path.
+void CheckComponent(const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos) throw EError(name);
+}
+
+bool IsBlankLine(std::string_view line) {
+  return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+// True when the text, read with the pattern in the locale, is used up
+// except for trailing blanks.
+bool ReadDateWith(const std::string& text, const std::string& pattern, const std::locale& locale, std::tm& tm) {
+  std::istringstream in(text);
+  in.imbue(locale);
+  std::ios_base::iostate state = std::ios_base::goodbit;
+  tm = std::tm{};
+  auto end = std::use_facet<std::time_get<char>>(locale).get(std::istreambuf_iterator<char>(in), {}, in, state,
+                                                              &tm, pattern.data(), pattern.data() + pattern.size());
+  if (state & std::ios_base::failbit) return false;
+  for (; end != std::istreambuf_iterator<char>(); ++end)
+    if (*end != ' ') return false;
+  return true;
+}
+
+}  // namespace
+
+std::vector<TImportField> TImportOptions::DefaultImportFields() {
+  std::vector<TImportField> fields;
+  for (const char* name : kFieldNames) fields.push_back({name, IsRequiredField(name)});
+  return fields;
+}
+
+char ImportDelimiter(std::string_view separator) {
+  if (separator == "Comma") return ',';
+  if (separator == "Tab") return '\t';
+  if (separator == "New Line") return '\r';
+  return separator.empty() ? '\0' : separator.front();
+}
+
+int64_t ParseImportSize(std::string_view text) {
+  std::string digits;
+  for (char c : text)
+    if (c != ' ' && c != '\t') digits += c;
+  const char* first = digits.data();
+  const char* last = first + digits.size();
+  if (first != last && *first == '+') ++first;
+  if (first == last || *first == '+') return 0;
+  int64_t value = 0;
+  auto [ptr, ec] = std::from_chars(first, last, value);
+  return ec == std::errc() && ptr == last ? value : 0;
+}
+
+TDateTime ParseImportDate(std::string_view text) {
+  const std::string t = Trim(text);
+  if (t.empty()) return 0;
+  const std::locale& locale = UserLocale();
+  std::tm tm{};
+  if (!ReadDateWith(t, "%x %X", locale, tm) && !ReadDateWith(t, "%x", locale, tm)) return 0;
+  TDateTime result = 0;
+  if (!TryEncodeDateTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 0, result))
+    return 0;
+  return result;
+}
+
+// ------------------------------------------------------------ TTextImport
+
+TTextImport::TTextImport(TGlobalData& globals, TImportOptions options)
+    : g_(globals), options_(std::move(options)), delimiter_(ImportDelimiter(options_.Separator)) {
+  for (const TImportField& f : options_.Fields)
+    if ((f.Checked || IsRequiredField(f.Name)) &&
+        std::find(checked_.begin(), checked_.end(), f.Name) == checked_.end())
+      checked_.push_back(f.Name);
+}
+
+int TTextImport::ColumnOf(std::string_view field) const {
+  auto it = std::find(checked_.begin(), checked_.end(), field);
+  return it == checked_.end() ? 0 : static_cast<int>(it - checked_.begin()) + 1;
+}
+
+TImportObj TTextImport::ParseLine(std::string_view line) const {
+  TStringParser parser(delimiter_, options_.TextQualifier);
+  parser.Parse(line);
+  auto token = [&](std::string_view field) { return parser.GetToken(ColumnOf(field)); };
+  TImportObj obj;
+  obj.Volume = token("Volume");
+  obj.Serial = token("VolumeSerialNo");
+  obj.Path = token("Path");
+  obj.Name = token("Name");
+  obj.Category = token("Category");
+  obj.Comments = token("Comments");
+  obj.Location = token("Location");
+  if (std::string size = token("Size"); !size.empty()) obj.Size = ParseImportSize(size);
+  if (std::string date = token("Date"); !date.empty()) obj.Date = ParseImportDate(date);
+  obj.FolderKey = JoinPath(obj.Volume, obj.Path, "");
+  obj.FullKey = JoinPath(obj.Volume, obj.Path, obj.Name);
+  return obj;
+}
+
+// Sorted by volume, then by key, folded first and raw bytes to break ties:
+// each volume text forms one run even when another differs only in case.
+// Only byte-equal keys are duplicates, since names that differ in case are
+// two files here; the first line of a key wins.
+std::vector<TImportObj> TTextImport::ReadObjects(const std::string& text) const {
+  std::vector<TImportObj> objects;
+  std::unordered_set<std::string> keys;
+  for (const std::string& line : SplitLines(text)) {
+    if (IsBlankLine(line)) continue;
+    TImportObj obj = ParseLine(line);
+    if (keys.insert(obj.FullKey).second) objects.push_back(std::move(obj));
+  }
+  std::stable_sort(objects.begin(), objects.end(), [](const TImportObj& a, const TImportObj& b) {
+    if (int c = CompareNames(a.Volume, b.Volume)) return c < 0;
+    return CompareNames(a.FullKey, b.FullKey) < 0;
+  });
+  return objects;
+}
+
+// Import volumes get a relative source path made of their name, and their
+// folders the names below it joined with "/", as a scan records them: the
+// parent of each folder is then found by cutting its source path.
+void TTextImport::StartVolume(TLibObj& lib, const TImportObj& obj) {
+  const std::string source = obj.Volume.empty() ? std::string() : AddSlash(obj.Volume);
+  lib.NewVolume(source, obj.Volume, obj.Serial);
+  runVolume_ = lib.CurVolumeNode;
+  lib.BeginPathIndex(runVolume_);
+  inRun_ = true;
+  prevVolume_ = obj.Volume;
+  prevPath_.clear();
+  folderSource_.clear();
+  haveChain_ = false;
+}
+
+void TTextImport::BuildFolderChain(TLibObj& lib, const TImportObj& obj) {
+  const std::vector<std::string> parts = PathParts(obj.Path);
+  const TDateTime today = std::floor(NowDateTime());
+  std::string running = runVolume_->Data()->SourcePath;
+  lib.AddFolderPath(running, today);
+  for (const std::string& part : parts) {
+    lib.AddEntry(running, part, 0, obj.Date, false, false);
+    running += part + "/";
+    lib.AddFolderPath(running, today);
+  }
+  if (!lib.CurFolderNode || lib.CurFolderNode->Data()->GetSourcePath() != running) throw EError(obj.FullKey);
+  folderSource_ = running;
+  prevPath_ = obj.Path;
+  haveChain_ = true;
+}
+
+void TTextImport::ApplyColumns(TLibObj& lib, const TImportObj& obj) {
+  TLibFolderItem* item = lib.CurFolderNode->Data()->Items.FindExact(obj.Name);
+  if (!item) throw EError(obj.FullKey);
+  if (ColumnOf("Category") > 0 && !obj.Category.empty()) {
+    item->Category = obj.Category;
+    AddUnique(lib.Categories, g_.AddCategoriesToGlobals ? &g_.CategoriesList : nullptr, obj.Category);
+  }
+  if (ColumnOf("Comments") > 0 && !obj.Comments.empty()) item->Comments = obj.Comments;
+  TLibFolder* volume = runVolume_->Data();
+  if (ColumnOf("Location") > 0 && !obj.Location.empty() && volume->Location.empty()) {
+    volume->Location = obj.Location;
+    AddUnique(lib.Locations, g_.AddLocationsToGlobals ? &g_.LocationsList : nullptr, obj.Location);
+  }
+}
+
+void TTextImport::RecordObject(TLibObj& lib, const TImportObj& obj) {
+  // A line that cannot be recorded leaves no empty volume behind.
+  CheckComponent(obj.Name);
+  for (const std::string& part : PathParts(obj.Path)) CheckComponent(part);
+  if (!inRun_ || obj.Volume != prevVolume_) {
+    StartVolume(lib, obj);
+  } else {
+    // Lines of a run stay in its volume, whatever older node has its name.
+    lib.CurVolumeNode = runVolume_;
+  }
+  // The first line of a run always builds its chain, so an empty path
+  // never leaves the previous volume's folder current.
+  if (!haveChain_ || obj.Path != prevPath_) BuildFolderChain(lib, obj);
+  lib.AddEntry(folderSource_, obj.Name, obj.Size, obj.Date, false, false);
+  ApplyColumns(lib, obj);
+}
+
+TImportResult TTextImport::Import() {
+  TImportResult result;
+  TLibObj& lib = *g_.CurrentLibrary;
+  const std::string& file = options_.FileName;
+  g_.ProcessStopped = false;
+  inRun_ = false;
+  runVolume_ = nullptr;
+  try {
+    if (file.empty()) throw EError(g_.GetText("errFileEmpty"));
+    const std::vector<TImportObj> objects = ReadObjects(ReadWholeFile(g_, file));
+    result.Lines = static_cast<int>(objects.size());
+    g_.BeginProgress(Format(g_.GetText("msgsImporting"), {file}), result.Lines);
+    for (size_t q = 0; q < objects.size(); ++q) {
+      g_.StepProgress(std::string(), static_cast<int64_t>(q));
+      g_.CancelCheck();
+      try {
+        RecordObject(lib, objects[q]);
+        ++result.Recorded;
+      } catch (const std::exception&) {
+        ++result.Errors;
+        g_.AddMessage(Format(g_.GetText("msgsImpErr"), {objects[q].FullKey}));
+      }
+    }
+  } catch (const std::exception& e) {
+    result.Failed = true;
+    result.Error = e.what();
+    g_.ShowStatus(e.what(), Format(g_.GetText("msgsImportFailed"), {file}), true);
+  }
+  lib.EndPathIndex();
+  g_.EndProgress(Format(g_.GetText("msgsImported"), {file}));
+  lib.Modified = true;
+  g_.ProcessStopped = true;
+  return result;
+}
+
+TImportResult RunTextImport(TGlobalData& globals, const TImportOptions& options) {
+  TImportResult result = TTextImport(globals, options).Import();
+  TLibObj& lib = *globals.CurrentLibrary;
+  lib.RecountTotals();
+  if (globals.SortVolumes) lib.SortVolumes();
+  globals.EndProgress(Format(globals.GetText("msgsAdded"), {lib.FileName}));
+  lib.Modified = true;
+  globals.AddingVolume = false;
+  return result;
+}
+
+}  // namespace tw

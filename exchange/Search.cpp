@@ -1,0 +1,525 @@
+#include "exchange/Search.h"
+
+#include <langinfo.h>
+#include <locale.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/CaseFold.h"
+#include "core/DateTime.h"
+#include "core/TextUtils.h"
+#include "state/Error.h"
+#include "state/Globals.h"
+#include "state/IniFile.h"
+
+namespace tw {
+namespace {
+
+bool IsAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+char LowerByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The folded form; ASCII text takes the short way (the same result).
+std::string Fold(std::string_view s) { return IsAscii(s) ? LowerAscii(s) : FoldCase(s); }
+
+// Whole-day part of a date value (Trunc: days before 1899-12-30 count backwards).
+double Day(TDateTime d) { return std::trunc(d); }
+
+// A total order on doubles (NaN first) for sorting damaged values safely.
+int CompareNumber(double a, double b) {
+  const bool na = std::isnan(a), nb = std::isnan(b);
+  if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+template <class T>
+int CompareInt(T a, T b) {
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+int CompareBytes(const std::string& a, const std::string& b) {
+  const int c = a.compare(b);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// Sorts stably in the direction stored for the column, then flips it.
+template <class Row, class Compare>
+void SortRows(std::vector<Row>& rows, TSearchSortState& state, int column, Compare compare) {
+  if (column < 0 || column >= kSearchColumnCount) return;
+  const bool descending = state[column] == 1;
+  std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
+    return descending ? compare(b, a) < 0 : compare(a, b) < 0;
+  });
+  state[column] = state[column] == 2 ? 1 : 2;
+}
+
+int CompareRows(const TSearchRow& a, const TSearchRow& b, int column) {
+  switch (column) {
+    case scSize:
+      return CompareInt(a.Size, b.Size);
+    case scDate:
+      return CompareNumber(a.Date, b.Date);
+    case scDuplicates:
+      return CompareInt(a.DupCount, b.DupCount);
+    case scCategory:
+      if (a.Item && b.Item) return CompareBytes(a.Item->Category, b.Item->Category);
+      break;
+    case scComments:
+      if (a.Item && b.Item) return CompareBytes(a.Item->Comments, b.Item->Comments);
+      break;
+    default:
+      break;
+  }
+  return CompareBytes(a.Columns[column], b.Columns[column]);
+}
+
+// What one run knows: the prepared criteria, the message texts, the lists.
+class TRun {
+ public:
+  TRun(TGlobalData& g, TLibObj& lib, const TSearchCriteria& c, TSearchResult& result)
+      : g_(g), lib_(lib), c_(c), r_(result) {
+    // Step 2: with the Anywhere page active its text stands for the six
+    // General texts; the caller's criteria stay as they were.
+    const bool any = c.AnywhereActive;
+    vol_ = TTextCriterion(any ? c.Anywhere : c.Volume, c.MatchCase);
+    name_ = TTextCriterion(any ? c.Anywhere : c.Name, c.MatchCase);
+    cat_ = TTextCriterion(any ? c.Anywhere : c.Category, c.MatchCase);
+    com_ = TTextCriterion(any ? c.Anywhere : c.Comments, c.MatchCase);
+    type_ = TTextCriterion(any ? c.Anywhere : c.Type, c.MatchCase);
+    loc_ = TTextCriterion(any ? c.Anywhere : c.Location, c.MatchCase);
+    caption_ = TTextCriterion(c.ColCaption, c.MatchCase);
+    url_ = TTextCriterion(c.ColUrl, c.MatchCase);
+    memo_ = TTextCriterion(c.ColMemo, c.MatchCase);
+    searching_ = g.GetText("msgsFindSearching");
+    updating_ = g.GetText("msgsUpdating");
+  }
+
+  void Collections();
+  void Folders();
+  void UpdateDuplicateCounts();
+  void FinishDuplicateCounts();
+
+ private:
+  // The per-record part of the tests and columns.
+  struct TRecord {
+    TLibFolder* Folder = nullptr;
+    TLibFolder* Volume = nullptr;
+    std::string Path;
+    bool VolumeOk = true, LocationOk = true;
+  };
+  struct TDupGroup {
+    int32_t Count = 0;
+    TLibFolderItem* First = nullptr;
+  };
+
+  void Visit(const TRecord& record, TLibFolderItem& item);
+  bool Matches(const TRecord& record, const TLibFolderItem& item) const;
+  void AddRow(int list, TLibFolderItem& item, const TRecord& record);
+  void AddCollectionRow(TColNode* node);
+  void ScanDuplicates(TLibFolderItem& item, const TRecord& record);
+  void Status(const std::string& text, const std::string& value) {
+    if (g_.ProgressDue()) g_.StepProgress(Format(text, {value}), 0);
+  }
+
+  TGlobalData& g_;
+  TLibObj& lib_;
+  const TSearchCriteria& c_;
+  TSearchResult& r_;
+  TTextCriterion vol_, name_, cat_, com_, type_, loc_, caption_, url_, memo_;
+  std::string searching_, updating_;
+  // Duplicate scan: one group per folded name; the group of each slv row.
+  std::unordered_map<std::string, TDupGroup> groups_;
+  std::vector<TDupGroup*> rowGroups_;
+};
+
+void TRun::Collections() {
+  std::vector<TColNode*> nodes;
+  if (c_.SelectedOnly) {
+    std::unordered_set<TColNode*> seen;
+    for (TColNode* n : c_.SelectedCollections)
+      if (n && seen.insert(n).second) nodes.push_back(n);
+  } else {
+    lib_.Collections.ForEach([&](TColNode* n) { nodes.push_back(n); });
+  }
+  for (TColNode* node : nodes) {
+    const TLibColItem* item = node->Data();
+    static const std::string none;
+    if (caption_.ContainedIn(node->Text) && url_.ContainedIn(item ? item->Url : none) &&
+        memo_.ContainedIn(item ? item->Memo : none))
+      AddCollectionRow(node);
+    Status(searching_, node->Text);
+    g_.CancelCheck();
+  }
+}
+
+void TRun::Folders() {
+  std::vector<TFolderNode*> nodes;
+  if (c_.SelectedOnly) {
+    std::unordered_set<TFolderNode*> seen;
+    for (TFolderNode* n : c_.SelectedFolders)
+      if (n && seen.insert(n).second) nodes.push_back(n);
+  } else {
+    nodes.reserve(lib_.Folders.Count());
+    lib_.Folders.ForEach([&](TFolderNode* n) { nodes.push_back(n); });
+  }
+  for (TFolderNode* node : nodes) {
+    TLibFolder* folder = node->Data();
+    if (!folder || folder->Items.Empty()) continue;
+    TRecord record;
+    record.Folder = folder;
+    record.Volume = folder->GetVolume();
+    record.Path = folder->GetPath();
+    record.VolumeOk = vol_.ContainedIn(record.Volume->Name);
+    record.LocationOk = loc_.ContainedIn(record.Volume->Location);
+    for (const auto& item : folder->Items) Visit(record, *item);
+  }
+}
+
+void TRun::Visit(const TRecord& record, TLibFolderItem& item) {
+  g_.CancelCheck();
+  if (c_.FoldersOnly && !item.IsFolder) return;
+  const bool match = Matches(record, item);
+  if (g_.ProgressDue()) g_.StepProgress(Format(searching_, {record.Path + item.Name}), 0);
+  if (!match) return;
+  AddRow(0, item, record);
+  if (c_.FindDuplicates) ScanDuplicates(item, record);
+}
+
+bool TRun::Matches(const TRecord& record, const TLibFolderItem& item) const {
+  const TLibFolder& folder = *record.Folder;
+  auto name = [&] { return name_.ContainedIn(item.Name); };
+  auto category = [&] { return cat_.Equals(item.Category.empty() ? folder.Category : item.Category); };
+  auto comments = [&] { return com_.ContainedIn(item.Comments.empty() ? folder.Comments : item.Comments); };
+  auto type = [&] { return type_.Empty() || type_.ContainedIn(item.GetExtension()); };
+  auto date = [&] {
+    if (!c_.Date1Use) return true;
+    const double day = Day(item.Date);
+    if (!c_.Date2Use) return day == Day(c_.Date1);
+    return Day(c_.Date1) <= day && Day(c_.Date2) >= day;
+  };
+  auto size = [&] {
+    if (!c_.SizeUse) return true;
+    const double converted = ScaleSize(c_.SizeUnit, static_cast<double>(item.Size));
+    const double value = c_.SizeValue;
+    switch (c_.SizeSign) {
+      case ssEqual: return converted == value;
+      case ssGreater: return converted > value;
+      case ssLess: return converted < value;
+      default: return false;
+    }
+  };
+  if (c_.AnywhereActive)
+    return (record.VolumeOk || name() || category() || comments() || type() || record.LocationOk) && date() &&
+           size();
+  return record.VolumeOk && record.LocationOk && name() && category() && comments() && type() && date() && size();
+}
+
+void TRun::AddRow(int list, TLibFolderItem& item, const TRecord& record) {
+  if (list == 0) item.DupCount = 1;
+  TSearchRow row;
+  row.Item = &item;
+  row.Picture = item.IsArchive() ? kRowArchivePicture : item.IsFolder ? kRowFolderPicture : kRowFileTypePicture;
+  row.Size = item.Size;
+  row.Date = item.Date;
+  auto& col = row.Columns;
+  col[scName] = item.Name;
+  col[scType] = item.GetExtension();
+  col[scVolume] = record.Volume->Name;
+  col[scPath] = record.Path;
+  col[scSize] = FormatSize(g_.SizeUnit, static_cast<double>(item.Size));
+  col[scDate] = item.Date == 0 ? std::string() : FormatDate(item.Date);
+  col[scCategory] = item.Category;
+  col[scComments] = JoinLines(item.Comments);
+  col[scFullName] = record.Path + item.Name;
+  col[scLocation] = record.Volume->Location;
+  (list == 0 ? r_.Rows : r_.Duplicates).push_back(std::move(row));
+
+  TSearchCounters& n = r_.Counters[list];
+  if (record.Volume != n.LastVolume) ++n.Volumes;
+  n.LastVolume = record.Volume;
+  ++(item.IsFolder ? n.Folders : n.Files);
+  n.Size = AddSizes(n.Size, item.Size);
+
+  // Replace: the row keeps showing the values from before.
+  if (c_.ReplaceCategory && item.Category != c_.NewCategory) {
+    item.Category = c_.NewCategory;
+    lib_.Modified = true;
+  }
+  if (c_.ReplaceComments && item.Comments != c_.NewComments) {
+    item.Comments = c_.NewComments;
+    lib_.Modified = true;
+  }
+
+  if (TColNode* link = item.ColNode ? item.ColNode : record.Volume->ColNode) AddCollectionRow(link);
+}
+
+void TRun::AddCollectionRow(TColNode* node) {
+  r_.Collections.push_back({node, node->Text, node->ImageIndex});
+  ++r_.Counters[0].Collections;
+  ++r_.Counters[1].Collections;
+}
+
+// A new match E is looked up among all earlier rows of slv; every earlier
+// row of the same name and E gain one each, and whoever reaches 2 gets a
+// Duplicates row (the earlier entry first). All members of a name group thus
+// share the group's size: the group counts, and the members' DupCount is
+// written when the walk ends (FinishDuplicateCounts), the new entry's at once.
+void TRun::ScanDuplicates(TLibFolderItem& item, const TRecord& record) {
+  TDupGroup& group = groups_[Fold(item.Name)];
+  rowGroups_.push_back(&group);
+  if (group.Count == 0) {
+    group.Count = 1;
+    group.First = &item;
+    return;
+  }
+  if (group.Count == 1) {
+    // The first entry of the name is reached the second time: its row
+    // comes first. Its record is the one of its own folder.
+    TLibFolderItem& first = *group.First;
+    TRecord firstRecord;
+    const TRecord* use = &record;
+    if (first.Folder && first.Folder != record.Folder) {
+      firstRecord.Folder = first.Folder;
+      firstRecord.Volume = first.Folder->GetVolume();
+      firstRecord.Path = first.Folder->GetPath();
+      use = &firstRecord;
+    }
+    first.DupCount = 2;
+    AddRow(1, first, *use);
+  }
+  ++group.Count;
+  item.DupCount = group.Count;
+  AddRow(1, item, record);
+}
+
+void TRun::FinishDuplicateCounts() {
+  for (size_t i = 0; i < rowGroups_.size() && i < r_.Rows.size(); ++i)
+    r_.Rows[i].Item->DupCount = rowGroups_[i]->Count;
+}
+
+void TRun::UpdateDuplicateCounts() {
+  for (TSearchRow& row : r_.Duplicates) {
+    row.DupCount = row.Item->DupCount;
+    row.Columns[scDuplicates] = std::to_string(row.DupCount);
+    Status(updating_, row.Columns[scLocation]);
+    g_.CancelCheck();
+  }
+}
+
+std::string DigitsOnly(std::string_view s, size_t n) {
+  if (s.size() != n) return {};
+  for (char c : s)
+    if (c < '0' || c > '9') return {};
+  return std::string(s);
+}
+
+// The user's short date format (the date part of FormatDate), read back.
+std::optional<TDateTime> ParseShortDate(const std::string& text) {
+  locale_t loc = ::newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
+  if (loc == static_cast<locale_t>(0)) loc = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  if (loc == static_cast<locale_t>(0)) return std::nullopt;
+  const std::string format = ::nl_langinfo_l(D_FMT, loc);
+  ::freelocale(loc);
+  std::tm tm{};
+  const char* end = ::strptime(text.c_str(), format.c_str(), &tm);
+  if (!end || *end != '\0') return std::nullopt;
+  TDateTime d;
+  if (!TryEncodeDateTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, 0, 0, 0, 0, d)) return std::nullopt;
+  return d;
+}
+
+std::string SingleLine(std::string s) {
+  for (char& c : s)
+    if (c == '\r' || c == '\n') c = ' ';
+  return s;
+}
+
+constexpr const char* kSection = "Search";
+
+}  // namespace
+
+// ----------------------------------------------------------- the helper
+
+TTextCriterion::TTextCriterion(const std::string& text, bool matchCase)
+    : text_(matchCase ? text : Fold(text)), matchCase_(matchCase) {}
+
+bool TTextCriterion::ContainedIn(std::string_view value) const {
+  if (text_.empty()) return true;
+  if (matchCase_) return value.find(text_) != std::string_view::npos;
+  if (IsAscii(value))
+    return std::search(value.begin(), value.end(), text_.begin(), text_.end(),
+                       [](char v, char t) { return LowerByte(v) == t; }) != value.end();
+  return FoldCase(value).find(text_) != std::string::npos;
+}
+
+bool TTextCriterion::Equals(std::string_view value) const {
+  if (text_.empty()) return true;
+  if (matchCase_) return value == text_;
+  if (IsAscii(value))
+    return value.size() == text_.size() &&
+           std::equal(value.begin(), value.end(), text_.begin(), [](char v, char t) { return LowerByte(v) == t; });
+  return FoldCase(value) == text_;
+}
+
+// ----------------------------------------------------------- the search
+
+const std::array<const char*, kSearchColumnCount>& SearchColumnCaptions() {
+  static const std::array<const char*, kSearchColumnCount> captions = {
+      "Name", "Type", "Volume", "Path", "Size", "Date", "Category", "Comments", "Duplicates", "Full filename",
+      "Location"};
+  return captions;
+}
+
+TSearch::TSearch(TGlobalData& globals, TLibObj& library) : g_(globals), lib_(library) {}
+
+TSearchResult TSearch::Run(const TSearchCriteria& criteria) {
+  TSearchResult result;
+  // Step 1.
+  g_.ProcessStopped = false;
+  result.DuplicatesVisible = criteria.FindDuplicates;
+  // Steps 2 and 3: the effective texts are prepared by the run; the result
+  // starts empty.
+  TRun run(g_, lib_, criteria, result);
+  // Step 4.
+  if (g_.ConfirmReplace && (criteria.ReplaceCategory || criteria.ReplaceComments) &&
+      g_.Host().Ask(g_.GetText("confFindReplace"), TMsgButtons::YesNo, TMsgKind::Confirmation) != TMsgAnswer::Yes) {
+    g_.ProcessStopped = true;
+    return result;
+  }
+  result.Searched = true;
+  try {
+    if (criteria.CollectionsActive) {
+      run.Collections();  // step 5
+    } else {
+      try {
+        run.Folders();  // step 6
+      } catch (...) {
+        run.FinishDuplicateCounts();
+        throw;
+      }
+      run.FinishDuplicateCounts();
+      if (criteria.FindDuplicates) run.UpdateDuplicateCounts();  // step 7
+    }
+  } catch (const std::exception& e) {
+    result.Error = e.what();
+    result.Canceled = g_.ProcessStopped && result.Error == g_.GetText("infoCancel");
+  }
+  // Step 8.
+  g_.ProcessStopped = true;
+  // Step 9: the window shows CounterTexts of result.Shown().
+  g_.ShowStatus(ResultsText(g_, result.Shown()), std::string(), false);
+  return result;
+}
+
+void TSearch::Sort(std::vector<TSearchRow>& rows, int column) {
+  SortRows(rows, SortState, column,
+           [column](const TSearchRow& a, const TSearchRow& b) { return CompareRows(a, b, column); });
+}
+
+void TSearch::Sort(std::vector<TCollectionRow>& rows, int column) {
+  SortRows(rows, SortState, column,
+           [](const TCollectionRow& a, const TCollectionRow& b) { return CompareBytes(a.Caption, b.Caption); });
+}
+
+std::array<std::string, 5> CounterTexts(const TGlobalData& g, const TSearchCounters& n) {
+  return {Format(g.GetText("infoVol"), {std::to_string(n.Volumes)}),
+          Format(g.GetText("infoFol"), {std::to_string(n.Folders)}),
+          Format(g.GetText("infoFiles"), {std::to_string(n.Files)}),
+          Format(g.GetText("infoCol"), {std::to_string(n.Collections)}),
+          Format(g.GetText("infoSize"), {FormatSize(g.SizeUnit, static_cast<double>(n.Size))})};
+}
+
+std::string ResultsText(const TGlobalData& g, const TSearchCounters& n) {
+  return Format(g.GetText("infoFindResults"), {std::to_string(int64_t{n.Folders} + n.Files)});
+}
+
+// ----------------------------------------------------------- .TWS files
+
+std::string SearchDateText(TDateTime date) {
+  TDateParts p;
+  if (!TryDecodeDateTime(Day(date), p)) return {};
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.year, p.month, p.day);
+  return buf;
+}
+
+std::optional<TDateTime> ParseSearchDate(const std::string& text) {
+  if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
+    const std::string y = DigitsOnly(std::string_view(text).substr(0, 4), 4);
+    const std::string m = DigitsOnly(std::string_view(text).substr(5, 2), 2);
+    const std::string d = DigitsOnly(std::string_view(text).substr(8, 2), 2);
+    TDateTime result;
+    if (!y.empty() && !m.empty() && !d.empty() &&
+        TryEncodeDateTime(std::stoi(y), std::stoi(m), std::stoi(d), 0, 0, 0, 0, result))
+      return result;
+    return std::nullopt;
+  }
+  return ParseShortDate(text);
+}
+
+void SaveSearch(const TSearchCriteria& c, const std::string& file) {
+  TIniFile ini(file);
+  ini.EraseSection(kSection);
+  ini.WriteString(kSection, "File", SingleLine(c.Name));
+  ini.WriteString(kSection, "Type", SingleLine(c.Type));
+  ini.WriteString(kSection, "Cat", SingleLine(c.Category));
+  ini.WriteString(kSection, "Comments", SingleLine(c.Comments));
+  ini.WriteBool(kSection, "Date1use", c.Date1Use);
+  ini.WriteString(kSection, "Date1", SearchDateText(c.Date1));
+  ini.WriteBool(kSection, "Date2use", c.Date2Use);
+  ini.WriteString(kSection, "Date2", SearchDateText(c.Date2));
+  ini.WriteBool(kSection, "SizeUse", c.SizeUse);
+  ini.WriteInteger(kSection, "SizeSign", c.SizeSign);
+  ini.WriteInteger(kSection, "SizeRnd", c.SizeUnit);
+  ini.WriteInteger(kSection, "SizeVal", c.SizeValue);
+  ini.WriteString(kSection, "Location", SingleLine(c.Location));
+  ini.WriteString(kSection, "Anywhere", SingleLine(c.Anywhere));
+  ini.WriteString(kSection, "Col Caption", SingleLine(c.ColCaption));
+  ini.WriteString(kSection, "Col URL", SingleLine(c.ColUrl));
+  ini.WriteString(kSection, "Col Comments", SingleLine(c.ColMemo));
+  ini.WriteBool(kSection, "Option Match Case", c.MatchCase);
+  ini.Save(file);
+}
+
+void LoadSearch(TSearchCriteria& c, const std::string& file) {
+  const TIniFile ini(file);
+  auto text = [&](const char* key, std::string& field) { field = ini.ReadString(kSection, key, field); };
+  auto flag = [&](const char* key, bool& field) { field = ini.ReadBool(kSection, key, field); };
+  auto number = [&](const char* key, int32_t& field, int32_t max) {
+    const int32_t v = ini.ReadInteger(kSection, key, field);
+    if (v >= 0 && v <= max) field = v;
+  };
+  auto date = [&](const char* key, TDateTime& field) {
+    if (!ini.ValueExists(kSection, key)) return;
+    if (auto d = ParseSearchDate(ini.ReadString(kSection, key, std::string()))) field = *d;
+  };
+  text("File", c.Name);
+  text("Type", c.Type);
+  text("Cat", c.Category);
+  text("Comments", c.Comments);
+  flag("Date1use", c.Date1Use);
+  date("Date1", c.Date1);
+  flag("Date2use", c.Date2Use);
+  date("Date2", c.Date2);
+  flag("SizeUse", c.SizeUse);
+  number("SizeSign", c.SizeSign, 2);
+  number("SizeRnd", c.SizeUnit, 2);
+  number("SizeVal", c.SizeValue, 2147483647);
+  text("Location", c.Location);
+  text("Anywhere", c.Anywhere);
+  text("Col Caption", c.ColCaption);
+  text("Col URL", c.ColUrl);
+  text("Col Comments", c.ColMemo);
+  flag("Option Match Case", c.MatchCase);
+}
+
+}  // namespace tw
