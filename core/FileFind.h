@@ -90,7 +90,7 @@ class TFileSearch {
   // handler throttles.
   std::function<void()> OnIdle;
   std::string Spec;
-  // Start cuts the specification to this many bytes. A scan lifts the
+  // Start cuts Spec to this many bytes. A scan lifts the
   // limit: a folder on Linux may lie much deeper than 255 bytes.
   size_t SpecLimit = kMaxSpecLength;
   int32_t Levels = 0;  // 0 = unlimited; 1 = the top directory only
