@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tags/TagClasses.h"
+#include "tests/TempDirTest.h"
 
 namespace tw {
 namespace {
@@ -64,21 +65,11 @@ std::string Adif(bool copyright, bool vbr, uint32_t bitRate, unsigned profile, u
   return bytes;
 }
 
-class AACfileTest : public ::testing::Test {
+class AACfileTest : public test::TTempDirTest {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "tarnwex-aac-XXXXXX").string();
-    dir_ = ::mkdtemp(tmpl.data());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Write(const std::string& bytes, const std::string& name = "t.aac") {
-    std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+    return TTempDirTest::Write(bytes, name);
   }
-
-  std::string dir_;
 };
 
 std::vector<std::string> HandlerTags(const std::string& file) {

@@ -11,6 +11,7 @@
 
 #include "state/Error.h"
 #include "tags/TagClasses.h"
+#include "tests/TempDirTest.h"
 
 namespace tw {
 namespace {
@@ -37,21 +38,11 @@ std::string OfrHeader(uint32_t length, uint16_t highLength, uint8_t sampleType, 
   return h;
 }
 
-class OptimFROGTest : public ::testing::Test {
+class OptimFROGTest : public test::TTempDirTest {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "tarnwex-ofr-XXXXXX").string();
-    dir_ = ::mkdtemp(tmpl.data());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Write(const std::string& bytes, const std::string& name = "t.ofr") {
-    std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+    return TTempDirTest::Write(bytes, name);
   }
-
-  std::string dir_;
 };
 
 std::vector<std::string> HandlerTags(const std::string& file) {
