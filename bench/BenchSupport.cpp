@@ -159,4 +159,21 @@ void TReport::Verdict(bool pass) {
   failed_ = failed_ || !pass;
 }
 
+int BenchMain(int argc, char** argv, const char* name, const char* usage, int (*run)(const std::string& dir)) {
+  try {
+    std::string command = argc > 1 ? argv[1] : "";
+    if (command == "--help" || command == "-h") {
+      std::fputs(usage, stdout);
+      return 0;
+    }
+    if (argc == 1) return run(BenchDir());
+    if (argc == 2 && command[0] != '-') return run(argv[1]);
+    std::fputs(usage, stderr);
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", name, e.what());
+    return 1;
+  }
+}
+
 }  // namespace tw::bench

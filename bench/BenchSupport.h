@@ -13,6 +13,11 @@ namespace tw::bench {
 // created when missing. Never inside the source tree.
 std::string BenchDir();
 
+// The main of a benchmark over generated data: `run` on DIR (the bench
+// folder without an argument), --help prints `usage`; exit 2 on wrong usage,
+// 1 on an error.
+int BenchMain(int argc, char** argv, const char* name, const char* usage, int (*run)(const std::string& dir));
+
 // Creates `path` and its missing parents.
 void MakeDirs(const std::string& path);
 

@@ -274,19 +274,4 @@ int Run(const std::string& dir) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  try {
-    std::string command = argc > 1 ? argv[1] : "";
-    if (command == "--help" || command == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (argc == 1) return Run(BenchDir());
-    if (argc == 2 && command[0] != '-') return Run(argv[1]);
-    std::fputs(kUsage, stderr);
-    return 2;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "bench_scan: %s\n", e.what());
-    return 1;
-  }
-}
+int main(int argc, char** argv) { return tw::bench::BenchMain(argc, argv, "bench_scan", kUsage, Run); }
