@@ -185,6 +185,10 @@ class TLibObj {
   TFolderNode* CurFolderNode = nullptr;
   TFolderNode* CurVolumeNode = nullptr;
   TFolderNode* CurArchiveNode = nullptr;
+  // Whether AddEntry looks at the file it records (tags, archive members).
+  // Off while recording entries that come from text: the names there are no
+  // files of this machine.
+  bool ReadRecordedFiles = true;
   std::string Version;
   std::string FileName;
   std::string Comments;

@@ -180,8 +180,9 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
     const bool isNew = item == nullptr;
     const std::string fullName = directory + name;
     const std::string extension = HandlerExtension(name);
-    const bool isRar = g_.Handlers.ClaimsExtension("RAR", extension);
-    const bool isArchive = (isRar || g_.Handlers.ClaimsExtension("ZIP", extension)) && IsRegularNoFollow(fullName);
+    const bool isRar = ReadRecordedFiles && g_.Handlers.ClaimsExtension("RAR", extension);
+    const bool isArchive = ReadRecordedFiles && (isRar || g_.Handlers.ClaimsExtension("ZIP", extension)) &&
+                           IsRegularNoFollow(fullName);
 
     if (isNew) {
       auto entry = TLibFolderItem::CreateFile(name, size, date, &g_.TagsList);
@@ -208,7 +209,7 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
         item->Category = g_.AddCategory;
         item->Comments = g_.AddComments;
       }
-      g_.Handlers.ProcessFile(fullName, *item);
+      if (ReadRecordedFiles) g_.Handlers.ProcessFile(fullName, *item);
     }
 
     item->Found = true;

@@ -238,6 +238,11 @@ TImportResult TTextImport::Import() {
   g_.ProcessStopped = false;
   inRun_ = false;
   runVolume_ = nullptr;
+  // The lines name files of the medium the text was written from, never
+  // files of this machine: nothing is read from whatever the names
+  // resolve to here.
+  const bool readFiles = lib.ReadRecordedFiles;
+  lib.ReadRecordedFiles = false;
   try {
     if (file.empty()) throw EError(g_.GetText("errFileEmpty"));
     const std::vector<TImportObj> objects = ReadObjects(ReadWholeFile(g_, file));
@@ -259,6 +264,7 @@ TImportResult TTextImport::Import() {
     result.Error = e.what();
     g_.ShowStatus(e.what(), Format(g_.GetText("msgsImportFailed"), {file}), true);
   }
+  lib.ReadRecordedFiles = readFiles;
   lib.EndPathIndex();
   g_.EndProgress(Format(g_.GetText("msgsImported"), {file}));
   lib.Modified = true;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -201,6 +204,29 @@ TEST_F(ImportTest, LinesOfARunGoIntoItsNewVolumeNotIntoAnOlderOneOfTheSameName) 
   EXPECT_EQ(Dump(old), (std::vector<std::string>{"D CD1\\Music", "F CD1\\Music\\keep.txt 9"}));
   EXPECT_EQ(Dump(Lib().Folders.Top(1)), (std::vector<std::string>{"F CD1\\c.txt 3", "D CD1\\Music",
                                                                   "F CD1\\Music\\a.txt 1", "F CD1\\Music\\b.txt 2"}));
+}
+
+// Names from the text that happen to resolve to files of the working
+// folder are recorded as the text gives them: no tags, no archive members.
+TEST_F(ImportTest, NamesAreNotLookedUpOnThisMachine) {
+  g->Handlers.LoadDefaultHandlers(g->Registry());
+  std::filesystem::create_directories(Path("CD1/Music"));
+  std::string id3v1(128, '\0');
+  id3v1.replace(0, 3, "TAG");
+  id3v1.replace(3, 5, "Title");
+  std::ofstream(Path("CD1/Music/song.mp3"), std::ios::binary) << std::string(1000, '\0') << id3v1;
+  std::ofstream(Path("CD1/Music/pack.zip"), std::ios::binary) << "PK not really";
+  const std::string cwd = std::filesystem::current_path();
+  ASSERT_EQ(::chdir(dir.c_str()), 0);
+  Run("CD1,\\Music\\,song.mp3,1128\nCD1,\\Music\\,pack.zip,13\n");
+  ASSERT_EQ(::chdir(cwd.c_str()), 0);
+  EXPECT_EQ(All(), (std::vector<std::string>{"V CD1", "D CD1\\Music", "F CD1\\Music\\pack.zip 13",
+                                             "F CD1\\Music\\song.mp3 1128"}));
+  TLibFolder* music = Lib().Folders.Top(0)->Data()->ChildFolder("Music");
+  ASSERT_NE(music, nullptr);
+  EXPECT_TRUE(music->Items.FindExact("song.mp3")->TagInfo.Tags.empty());
+  EXPECT_FALSE(music->Items.FindExact("pack.zip")->IsFolder);
+  EXPECT_TRUE(Lib().ReadRecordedFiles);
 }
 
 TEST_F(ImportTest, CategoryCommentsAndLocationAreRecordedWhenChosen) {
