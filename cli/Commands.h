@@ -4,6 +4,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "cli/Args.h"
 
@@ -14,6 +15,9 @@ class TLibObj;
 template <typename T>
 class TTreeNode;
 class TLibFolder;
+struct TSearchCriteria;
+struct TSearchResult;
+class TSearch;
 }  // namespace tw
 
 namespace tw::cli {
@@ -46,6 +50,18 @@ extern const TCommand kImportCommand;
 // The volume or folder at a library path such as "CD 1\Music\" (the last
 // "\" may be left out); nullptr when there is none.
 TTreeNode<TLibFolder>* FindLibraryPath(const TLibObj& lib, std::string path);
+
+// The criteria of find's options (--selected is resolved once the library is
+// open); writes --save-search.
+TSearchCriteria ParseSearchCriteria(const TArgs& a, bool dupes);
+void SelectSearchNodes(TSearchCriteria& c, const TLibObj& lib, const TArgs& a);
+// The --sort columns in the order given, and the sorts applied to a result.
+std::vector<int> SortColumns(const TArgs& a);
+void SortResult(TSearch& search, TSearchResult& result, bool collections, const std::vector<int>& columns);
+// The flags and options of the search criteria.
+const std::set<std::string>& SearchFlags();
+const std::set<std::string>& SearchOptions();
+std::set<std::string> With(std::set<std::string> a, const std::set<std::string>& b);
 
 // The handler table of the settings store; the defaults when it is damaged.
 void LoadHandlerTable(TGlobalData& g);

@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "core/LibClasses.h"
 #include "exchange/Export.h"
+#include "exchange/Search.h"
 #include "state/Error.h"
 #include "state/Globals.h"
 
@@ -94,16 +95,49 @@ TExportSourceData ParseSource(const TLibObj& lib, const std::vector<std::string>
   return s;
 }
 
+bool HasSearchCriteria(const TArgs& a) {
+  for (const auto& f : SearchFlags())
+    if (a.Has(f)) return true;
+  for (const auto& o : SearchOptions())
+    if (!a.Values(o).empty()) return true;
+  return false;
+}
+
+// The search window's matches (its match list, also in duplicate mode), in
+// list order after the --sort columns.
+TExportSourceData SearchSource(TGlobalData& g, TLibObj& lib, const TArgs& a) {
+  if (!a.Values("--source").empty()) throw EUsage("--from-search and --source are two sources: give one");
+  if (a.Has("--collections")) throw EUsage("collection rows cannot be exported");
+  if (!a.Values("--replace-category").empty() || !a.Values("--replace-comments").empty())
+    throw EUsage("export does not replace: run find with the replace options first");
+  TSearchCriteria c = ParseSearchCriteria(a, false);
+  SelectSearchNodes(c, lib, a);
+  TSearch search(g, lib);
+  TSearchResult result = search.Run(c);
+  if (result.Error) throw EError(*result.Error);
+  // The sorts act on the match list whichever list the window shows.
+  result.DuplicatesVisible = false;
+  SortResult(search, result, false, SortColumns(a));
+  TExportSourceData s;
+  s.Source = esSearchResults;
+  for (const TSearchRow& row : result.Rows) s.Results.push_back(row.Item);
+  return s;
+}
+
 int CmdExport(TGlobalData& g, TCliHost& host, const TArgs& a) {
   const auto& pos = a.Positional();
   if (pos.size() < 2) throw EUsage("missing arguments");
   if (pos.size() > 2) throw EUsage("too many arguments");
   TExportOptions options = ParseOptions(a, pos[1]);
+  const bool fromSearch = a.Has("--from-search");
+  if (!fromSearch && HasSearchCriteria(a)) throw EUsage("search criteria need --from-search before them");
+  if (fromSearch) SortColumns(a);
 
   TLibObj& lib = *g.CurrentLibrary;
   lib.OpenLibrary(pos[0], false, false);
   if (host.ErrorShown) throw EReported{};
-  TExport exporter(g, std::move(options), ParseSource(lib, a.Values("--source")));
+  TExportSourceData source = fromSearch ? SearchSource(g, lib, a) : ParseSource(lib, a.Values("--source"));
+  TExport exporter(g, std::move(options), std::move(source));
   if (!exporter.Run()) throw EError(exporter.ErrorText());
   return 0;
 }
@@ -115,6 +149,7 @@ const TCommand kExportCommand = {
     "usage: tarnwex-cli export LIB OUT [--source library|PATH]... [--fields Name,Size,...]\n"
     "         [--separator Comma|Tab|'New Line'|TEXT] [--qualifier Q] [--unit Bytes|KB|MB]\n"
     "         [--levels N] [--indent] [--folders [--totals] [--only-folders]] [--archives]\n"
+    "         [--from-search CRITERIA...]\n"
     "  Writes entries of LIB as lines of delimited text (CR LF) into OUT, which is replaced only\n"
     "  when the export succeeds.\n"
     "  --source: the whole library (default), or a volume or folder such as 'CD 1\\Music\\' written\n"
@@ -127,9 +162,12 @@ const TCommand kExportCommand = {
     "  --indent: deeper entries start with one separator per level below the first.\n"
     "  --folders: folder entries get lines; --totals gives them their folder's total size,\n"
     "    --only-folders leaves files out. Without --folders, archive members are left out, or\n"
-    "    with --archives written instead of the archive and folder entries.\n",
-    {"--indent", "--folders", "--totals", "--only-folders", "--archives"},
-    {"--source", "--fields", "--separator", "--qualifier", "--unit", "--levels"},
+    "    with --archives written instead of the archive and folder entries.\n"
+    "  --from-search: the matches of a search instead, in the order find lists them; the\n"
+    "    criteria that follow are find's (tarnwex-cli find --help), --sort included; with\n"
+    "    --dupes all matches are written, not only the duplicates.\n",
+    With({"--indent", "--folders", "--totals", "--only-folders", "--archives", "--from-search"}, SearchFlags()),
+    With({"--source", "--fields", "--separator", "--qualifier", "--unit", "--levels"}, SearchOptions()),
     CmdExport};
 
 }  // namespace tw::cli

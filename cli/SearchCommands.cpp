@@ -94,12 +94,9 @@ json RowJson(const TSearchRow& row) {
   return j;
 }
 
-int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
-  const auto& pos = a.Positional();
-  if (pos.empty()) throw EUsage("missing arguments");
-  if (pos.size() > 1) throw EUsage("too many arguments");
-  const std::string& file = pos[0];
+}  // namespace
 
+TSearchCriteria ParseSearchCriteria(const TArgs& a, bool dupes) {
   TSearchCriteria c;
   if (!a.Value("--load-search").empty()) LoadSearch(c, a.Value("--load-search"));
   auto text = [&](const char* option, std::string& field) {
@@ -143,13 +140,13 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
     c.ReplaceComments = true;
     c.NewComments = a.Value("--replace-comments");
   }
-  std::vector<int> sorts;
-  for (const auto& s : a.Values("--sort")) sorts.push_back(ParseColumn(s));
+  // Checked before anything is saved or searched.
+  SortColumns(a);
   if (!a.Value("--save-search").empty()) SaveSearch(c, a.Value("--save-search"));
+  return c;
+}
 
-  g.CurrentLibrary->OpenLibrary(file, false, false);
-  if (host.ErrorShown) throw EReported{};
-  TLibObj& lib = *g.CurrentLibrary;
+void SelectSearchNodes(TSearchCriteria& c, const TLibObj& lib, const TArgs& a) {
   c.SelectedOnly = !a.Values("--selected").empty();
   for (const auto& path : a.Values("--selected")) {
     if (c.CollectionsActive) {
@@ -162,6 +159,57 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
       c.SelectedFolders.push_back(node);
     }
   }
+}
+
+std::vector<int> SortColumns(const TArgs& a) {
+  std::vector<int> sorts;
+  for (const auto& s : a.Values("--sort")) sorts.push_back(ParseColumn(s));
+  return sorts;
+}
+
+void SortResult(TSearch& search, TSearchResult& result, bool collections, const std::vector<int>& columns) {
+  for (int column : columns) {
+    if (collections)
+      search.Sort(result.Collections, column);
+    else
+      search.Sort(result.Visible(), column);
+  }
+}
+
+// Functions, not globals: other commands' tables are built from them while
+// the program starts.
+std::set<std::string> With(std::set<std::string> a, const std::set<std::string>& b) {
+  a.insert(b.begin(), b.end());
+  return a;
+}
+
+const std::set<std::string>& SearchFlags() {
+  static const std::set<std::string> flags = {"--match-case", "--folders-only", "--dupes", "--collections"};
+  return flags;
+}
+
+const std::set<std::string>& SearchOptions() {
+  static const std::set<std::string> options = {
+      "--name",    "--type",    "--volume", "--location", "--category", "--comments",    "--anywhere",
+      "--date",    "--between", "--size",   "--selected", "--caption",  "--url",         "--memo",
+      "--sort",    "--replace-category",    "--replace-comments",       "--save-search", "--load-search"};
+  return options;
+}
+
+namespace {
+
+int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
+  const auto& pos = a.Positional();
+  if (pos.empty()) throw EUsage("missing arguments");
+  if (pos.size() > 1) throw EUsage("too many arguments");
+  const std::string& file = pos[0];
+
+  TSearchCriteria c = ParseSearchCriteria(a, dupes);
+  const std::vector<int> sorts = SortColumns(a);
+  g.CurrentLibrary->OpenLibrary(file, false, false);
+  if (host.ErrorShown) throw EReported{};
+  TLibObj& lib = *g.CurrentLibrary;
+  SelectSearchNodes(c, lib, a);
 
   // The replace question is answered yes: the user asked for the replace.
   host.AnswerYes = true;
@@ -172,12 +220,7 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
   const bool replaced = lib.Modified;
   lib.Modified = wasModified || replaced;
 
-  for (int column : sorts) {
-    if (c.CollectionsActive)
-      search.Sort(result.Collections, column);
-    else
-      search.Sort(result.Visible(), column);
-  }
+  SortResult(search, result, c.CollectionsActive, sorts);
 
   const TSearchCounters& shown = result.Shown();
   if (a.Has("--json")) {
@@ -223,13 +266,6 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
   return 0;
 }
 
-const std::set<std::string> kFlags = {"--match-case", "--folders-only", "--dupes", "--collections", "--json"};
-const std::set<std::string> kOptions = {"--name",     "--type",          "--volume",          "--location",
-                                        "--category", "--comments",      "--anywhere",        "--date",
-                                        "--between",  "--size",          "--selected",        "--caption",
-                                        "--url",      "--memo",          "--sort",            "--replace-category",
-                                        "--replace-comments", "--save-search", "--load-search"};
-
 }  // namespace
 
 const TCommand kFindCommand = {
@@ -258,8 +294,8 @@ const TCommand kFindCommand = {
     "  --collections the collection captions; --json: {file, rows, collections, counters}.\n"
     "  The counters go to stderr. Ctrl+C stops the search: the rows found so far are printed\n"
     "  and the exit status is 1.\n",
-    kFlags,
-    kOptions,
+    With(SearchFlags(), {"--json"}),
+    SearchOptions(),
     [](TGlobalData& g, TCliHost& host, const TArgs& a) { return RunFind(g, host, a, false); }};
 
 const TCommand kDupesCommand = {
@@ -268,8 +304,8 @@ const TCommand kDupesCommand = {
     "  find --dupes: the matches whose name occurs more than once among all matches (case\n"
     "  ignored), in the order each reached its second occurrence, with the count in the\n"
     "  Duplicates column. Takes the criteria and options of find (tarnwex-cli find --help).\n",
-    kFlags,
-    kOptions,
+    With(SearchFlags(), {"--json"}),
+    SearchOptions(),
     [](TGlobalData& g, TCliHost& host, const TArgs& a) { return RunFind(g, host, a, true); }};
 
 }  // namespace tw::cli

@@ -381,5 +381,27 @@ TEST_F(ExportTest, CommandLine) {
   EXPECT_EQ(cli(lib).status, 2);
 }
 
+// Source 2 from the command line: the matches in list order (sorted when
+// asked), every match also in duplicate mode.
+TEST_F(ExportTest, CommandLineFromSearch) {
+  AddFile(cd2, "A,B.TXT", 5);
+  Lib().SaveLibrary(Path("lib.twl"));
+  auto cli = [&](const std::string& args) {
+    return RunCli("export " + Q(Path("lib.twl")) + " " + Q(out) + " --fields Volume,Name " + args, Path("stderr.txt"));
+  };
+  TRun ok = cli("--from-search --type txt");
+  ASSERT_EQ(ok.status, 0) << ok.err;
+  // The archive member matches too; the filter leaves it out without --archives.
+  EXPECT_EQ(ReadFile(out), "\"CD 1\",a,b.txt\r\n\"CD 1\",z.txt\r\n\"CD 1\",note.txt\r\n\"CD 2\",A,B.TXT\r\n");
+  ok = cli("--from-search --type txt --dupes --sort Size --sort Size --archives");
+  ASSERT_EQ(ok.status, 0) << ok.err;
+  EXPECT_EQ(ReadFile(out), "\"CD 1\",a,b.txt\r\n\"CD 1\",note.txt\r\n\"CD 1\",m1.txt\r\n\"CD 2\",A,B.TXT\r\n"
+                           "\"CD 1\",z.txt\r\n");
+  EXPECT_EQ(cli("--name txt").status, 2);
+  EXPECT_EQ(cli("--from-search --source 'CD 1'").status, 2);
+  EXPECT_EQ(cli("--from-search --replace-category X").status, 2);
+  EXPECT_EQ(cli("--from-search --selected 'CD 9'").status, 1);
+}
+
 }  // namespace
 }  // namespace tw::test
