@@ -144,7 +144,8 @@ void TReport::Reference(const std::string& what) const {
 }
 
 void TReport::Time(const std::string& what, double seconds, double limit) {
-  std::printf("  %-40s %9.3f s  %7.1fx cat   limit %7.3f s  ", what.c_str(), seconds, seconds / cat_, limit);
+  std::printf("  %-40s %9.3f s  %7.2fx %-5s limit %7.3f s  ", what.c_str(), seconds, seconds / cat_, label_.c_str(),
+              limit);
   Verdict(seconds <= limit);
 }
 

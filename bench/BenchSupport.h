@@ -53,9 +53,11 @@ double CatSeconds(const std::string& file);
 // Report lines: a figure beside the reference and its limit, PASS or FAIL.
 class TReport {
  public:
-  explicit TReport(double catSeconds) : cat_(catSeconds) {}
+  // `label` names the reference in the ratio column.
+  explicit TReport(double referenceSeconds, std::string label = "cat")
+      : cat_(referenceSeconds), label_(std::move(label)) {}
   void Reference(const std::string& what) const;
-  // A time, shown with its ratio to cat's time.
+  // A time, shown with its ratio to the reference time.
   void Time(const std::string& what, double seconds, double limit);
   // An amount of memory in MB, shown with its ratio to `baseMb` (the file size).
   void Memory(const std::string& what, double mb, double baseMb, double limitMb);
@@ -64,6 +66,7 @@ class TReport {
  private:
   void Verdict(bool pass);
   double cat_;
+  std::string label_;
   bool failed_ = false;
 };
 

@@ -6,7 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/LibClasses.h"
+#include "core/LibFile.h"
+#include "state/Globals.h"
 
 namespace tw::bench {
 namespace {
@@ -355,5 +358,30 @@ std::string GeneratorStamp(const TLibraryShape& shape) {
 }
 
 void GenerateLibrary(TLibObj& lib, const TLibraryShape& shape) { TGenerator(lib, shape).Run(); }
+
+// Whether `file` was made by this generator for this shape.
+static bool IsCurrent(TGlobalData& g, const std::string& file, const TLibraryShape& shape) {
+  if (!FileExists(file)) return false;
+  try {
+    TLibFile f(file, TLibFile::TMode::Read);
+    TLibObj header(g, "");
+    f.ReadHeader(header);
+    return header.Comments == GeneratorStamp(shape);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool EnsureLibrary(TGlobalData& g, const std::string& file, const TLibraryShape& shape) {
+  if (IsCurrent(g, file, shape)) return false;
+  std::printf("generating %s ...\n", file.c_str());
+  std::fflush(stdout);
+  double start = Now();
+  GenerateLibrary(*g.CurrentLibrary, shape);
+  double made = Now();
+  g.CurrentLibrary->SaveLibrary(file);
+  std::printf("generated in %.1f s, saved in %.1f s\n", made - start, Now() - made);
+  return true;
+}
 
 }  // namespace tw::bench

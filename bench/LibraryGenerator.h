@@ -8,6 +8,7 @@
 
 namespace tw {
 class TLibObj;
+class TGlobalData;
 }
 
 namespace tw::bench {
@@ -27,5 +28,9 @@ std::string GeneratorStamp(const TLibraryShape& shape);
 
 // Fills an empty library.
 void GenerateLibrary(TLibObj& lib, const TLibraryShape& shape);
+
+// Makes the data set in g's library and saves it as `file`; false when a
+// current file was already there (the library then stays empty).
+bool EnsureLibrary(TGlobalData& g, const std::string& file, const TLibraryShape& shape);
 
 }  // namespace tw::bench

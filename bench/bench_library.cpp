@@ -43,33 +43,6 @@ TLibraryShape ShapeFor(int files) {
   return shape;
 }
 
-// Whether `file` was made by this generator for this shape.
-bool IsCurrent(TGlobalData& g, const std::string& file, const TLibraryShape& shape) {
-  if (!FileExists(file)) return false;
-  try {
-    TLibFile f(file, TLibFile::TMode::Read);
-    TLibObj header(g, "");
-    f.ReadHeader(header);
-    return header.Comments == GeneratorStamp(shape);
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
-// Makes the data set in g's library and saves it; false when a current file
-// was already there (the library then stays empty).
-bool EnsureLibrary(TGlobalData& g, const std::string& file, const TLibraryShape& shape) {
-  if (IsCurrent(g, file, shape)) return false;
-  std::printf("generating %s ...\n", file.c_str());
-  std::fflush(stdout);
-  double start = Now();
-  GenerateLibrary(*g.CurrentLibrary, shape);
-  double made = Now();
-  g.CurrentLibrary->SaveLibrary(file);
-  std::printf("generated in %.1f s, saved in %.1f s\n", made - start, Now() - made);
-  return true;
-}
-
 int Generate(const std::string& dir, int files) {
   MakeDirs(dir);
   TNullHost host;

@@ -87,7 +87,7 @@ json RowJson(const TSearchRow& row) {
                                                        "size",     "date",       "category",   "comments",
                                                        "duplicates", "fullFilename", "location"};
   json j;
-  for (int i = 0; i < kSearchColumnCount; ++i) j[keys[i]] = Text(row.Columns[i]);
+  for (int i = 0; i < kSearchColumnCount; ++i) j[keys[i]] = Text(row.Column(i));
   j["folder"] = row.Item && row.Item->IsFolder;
   j["bytes"] = row.Size;
   j["dupCount"] = row.DupCount;
@@ -243,7 +243,7 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
     for (const auto& row : result.Collections) std::cout << Text(row.Caption) << '\n';
   } else {
     for (const auto& row : result.Visible()) {
-      for (int i = 0; i < kSearchColumnCount; ++i) std::cout << (i ? "\t" : "") << Text(row.Columns[i]);
+      for (int i = 0; i < kSearchColumnCount; ++i) std::cout << (i ? "\t" : "") << Text(row.Column(i));
       std::cout << '\n';
     }
   }

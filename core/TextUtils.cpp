@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <locale.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -116,7 +117,24 @@ const std::locale& UserLocale() {
   return locale;
 }
 
-std::string FormatDate(TDateTime date) { return FormatDate(date, UserLocale()); }
+// strftime_l with the user's locale made once gives the text of the stream
+// facet without building a stream and looking up a facet per date: result
+// lists format a million dates.
+std::string FormatDate(TDateTime date) {
+  static const locale_t locale = [] {
+    locale_t l = ::newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
+    return l ? l : ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  }();
+  TDateParts parts;
+  if (!TryDecodeDateTime(date, parts)) return {};
+  if (!locale) return FormatDate(date, UserLocale());
+  const std::tm tm = ToTm(parts);
+  const bool midnight = parts.hour == 0 && parts.minute == 0 && parts.second == 0 && parts.millisecond == 0;
+  char buffer[256];
+  const size_t n = ::strftime_l(buffer, sizeof buffer, midnight ? "%x" : "%x %X", &tm, locale);
+  if (n == 0) return FormatDate(date, UserLocale());
+  return std::string(buffer, n);
+}
 
 std::string FormatDate(TDateTime date, const std::locale& locale) {
   TDateParts parts;

@@ -31,6 +31,34 @@ char LowerByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A'
 // The folded form; ASCII text takes the short way (the same result).
 std::string Fold(std::string_view s) { return IsAscii(s) ? LowerAscii(s) : FoldCase(s); }
 
+// Names as keys of the duplicate groups, equal without regard to case. The
+// views point at the entries' own names; ASCII names are folded on the fly,
+// so a million lookups allocate nothing.
+struct TFoldedHash {
+  size_t operator()(std::string_view s) const {
+    uint64_t h = 14695981039346656037ull;
+    auto add = [&](char c) { h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull; };
+    if (IsAscii(s)) {
+      for (char c : s) add(LowerByte(c));
+    } else {
+      for (char c : FoldCase(s)) add(c);
+    }
+    return static_cast<size_t>(h);
+  }
+};
+
+struct TFoldedEqual {
+  bool operator()(std::string_view a, std::string_view b) const {
+    if (IsAscii(a) && IsAscii(b)) {
+      if (a.size() != b.size()) return false;
+      for (size_t i = 0; i < a.size(); ++i)
+        if (LowerByte(a[i]) != LowerByte(b[i])) return false;
+      return true;
+    }
+    return FoldCase(a) == FoldCase(b);
+  }
+};
+
 // Whole-day part of a date value (Trunc: days before 1899-12-30 count backwards).
 double Day(TDateTime d) { return std::trunc(d); }
 
@@ -79,7 +107,12 @@ int CompareRows(const TSearchRow& a, const TSearchRow& b, int column) {
     default:
       break;
   }
-  return CompareBytes(a.Columns[column], b.Columns[column]);
+  return CompareBytes(a.Column(column), b.Column(column));
+}
+
+bool IsTextColumn(int column) {
+  return column == scName || column == scType || column == scVolume || column == scPath || column == scFullName ||
+         column == scLocation;
 }
 
 // What one run knows: the prepared criteria, the message texts, the lists.
@@ -137,7 +170,7 @@ class TRun {
   TTextCriterion vol_, name_, cat_, com_, type_, loc_, caption_, url_, memo_;
   std::string searching_, updating_;
   // Duplicate scan: one group per folded name; the group of each slv row.
-  std::unordered_map<std::string, TDupGroup> groups_;
+  std::unordered_map<std::string_view, TDupGroup, TFoldedHash, TFoldedEqual> groups_;
   std::vector<TDupGroup*> rowGroups_;
 };
 
@@ -230,17 +263,9 @@ void TRun::AddRow(int list, TLibFolderItem& item, const TRecord& record) {
   row.Picture = item.IsArchive() ? kRowArchivePicture : item.IsFolder ? kRowFolderPicture : kRowFileTypePicture;
   row.Size = item.Size;
   row.Date = item.Date;
-  auto& col = row.Columns;
-  col[scName] = item.Name;
-  col[scType] = item.GetExtension();
-  col[scVolume] = record.Volume->Name;
-  col[scPath] = record.Path;
-  col[scSize] = FormatSize(g_.SizeUnit, static_cast<double>(item.Size));
-  col[scDate] = item.Date == 0 ? std::string() : FormatDate(item.Date);
-  col[scCategory] = item.Category;
-  col[scComments] = JoinLines(item.Comments);
-  col[scFullName] = record.Path + item.Name;
-  col[scLocation] = record.Volume->Location;
+  row.Category = item.Category;
+  row.Comments = item.Comments;
+  row.SizeUnit = g_.SizeUnit;
   (list == 0 ? r_.Rows : r_.Duplicates).push_back(std::move(row));
 
   TSearchCounters& n = r_.Counters[list];
@@ -274,7 +299,7 @@ void TRun::AddCollectionRow(TColNode* node) {
 // share the group's size: the group counts, and the members' DupCount is
 // written when the walk ends (FinishDuplicateCounts), the new entry's at once.
 void TRun::ScanDuplicates(TLibFolderItem& item, const TRecord& record) {
-  TDupGroup& group = groups_[Fold(item.Name)];
+  TDupGroup& group = groups_[item.Name];
   rowGroups_.push_back(&group);
   if (group.Count == 0) {
     group.Count = 1;
@@ -290,7 +315,6 @@ void TRun::ScanDuplicates(TLibFolderItem& item, const TRecord& record) {
     if (first.Folder && first.Folder != record.Folder) {
       firstRecord.Folder = first.Folder;
       firstRecord.Volume = first.Folder->GetVolume();
-      firstRecord.Path = first.Folder->GetPath();
       use = &firstRecord;
     }
     first.DupCount = 2;
@@ -309,8 +333,7 @@ void TRun::FinishDuplicateCounts() {
 void TRun::UpdateDuplicateCounts() {
   for (TSearchRow& row : r_.Duplicates) {
     row.DupCount = row.Item->DupCount;
-    row.Columns[scDuplicates] = std::to_string(row.DupCount);
-    Status(updating_, row.Columns[scLocation]);
+    if (g_.ProgressDue()) Status(updating_, row.Column(scLocation));
     g_.CancelCheck();
   }
 }
@@ -421,8 +444,61 @@ TSearchResult TSearch::Run(const TSearchCriteria& criteria) {
 }
 
 void TSearch::Sort(std::vector<TSearchRow>& rows, int column) {
-  SortRows(rows, SortState, column,
-           [column](const TSearchRow& a, const TSearchRow& b) { return CompareRows(a, b, column); });
+  if (!IsTextColumn(column)) {
+    SortRows(rows, SortState, column,
+             [column](const TSearchRow& a, const TSearchRow& b) { return CompareRows(a, b, column); });
+    return;
+  }
+  // Texts made from folders are made once per row, not once per comparison.
+  struct TKeyed {
+    std::string Key;
+    size_t Index;
+  };
+  std::vector<TKeyed> keyed;
+  keyed.reserve(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) keyed.push_back({rows[i].Column(column), i});
+  SortRows(keyed, SortState, column, [](const TKeyed& a, const TKeyed& b) { return CompareBytes(a.Key, b.Key); });
+  std::vector<TSearchRow> sorted;
+  sorted.reserve(rows.size());
+  for (const TKeyed& k : keyed) sorted.push_back(std::move(rows[k.Index]));
+  rows = std::move(sorted);
+}
+
+std::string TSearchRow::Column(int column) const {
+  const TLibFolder* volume = Item ? Item->GetVolume() : nullptr;
+  auto path = [&] { return Item && Item->Folder ? Item->Folder->GetPath() : std::string(); };
+  switch (column) {
+    case scName:
+      return Item ? Item->Name : std::string();
+    case scType:
+      return Item ? Item->GetExtension() : std::string();
+    case scVolume:
+      return volume ? volume->Name : std::string();
+    case scPath:
+      return path();
+    case scSize:
+      return FormatSize(SizeUnit, static_cast<double>(Size));
+    case scDate:
+      return Date == 0 ? std::string() : FormatDate(Date);
+    case scCategory:
+      return Category;
+    case scComments:
+      return JoinLines(Comments);
+    case scDuplicates:
+      return DupCount > 0 ? std::to_string(DupCount) : std::string();
+    case scFullName:
+      return path() + (Item ? Item->Name : std::string());
+    case scLocation:
+      return volume ? volume->Location : std::string();
+    default:
+      return {};
+  }
+}
+
+std::array<std::string, kSearchColumnCount> TSearchRow::Columns() const {
+  std::array<std::string, kSearchColumnCount> columns;
+  for (int i = 0; i < kSearchColumnCount; ++i) columns[i] = Column(i);
+  return columns;
 }
 
 void TSearch::Sort(std::vector<TCollectionRow>& rows, int column) {

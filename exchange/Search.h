@@ -101,16 +101,28 @@ inline constexpr int kRowArchivePicture = 1;
 inline constexpr int kRowFolderPicture = 0;
 inline constexpr int kRowFileTypePicture = -1;
 
-// A row of slv or slvdup.
+// A row of slv or slvdup. It keeps what the columns need and makes their
+// texts when asked: a list of a million rows stays small and quick to fill,
+// and a view formats only the rows it shows.
 struct TSearchRow {
   TLibFolderItem* Item = nullptr;
-  std::array<std::string, kSearchColumnCount> Columns;
   int Picture = kRowFileTypePicture;
-  // For sorting: the entry's size and date when the row was added, and the
-  // count shown in the Duplicates column (0 while the cell is empty).
+  // The entry's size and date when the row was added, and the count shown in
+  // the Duplicates column (0 while the cell is empty).
   int64_t Size = 0;
   TDateTime Date = 0;
   int32_t DupCount = 0;
+  // The entry's own category and comments when the row was added: a replace
+  // changes the entry, the row keeps showing the values from before.
+  std::string Category;
+  std::string Comments;
+  // The size unit of the settings when the row was added.
+  int32_t SizeUnit = 0;
+
+  // The text of one column; Name, Type, Volume, Path, Full filename and
+  // Location are read from the entry and its folders.
+  std::string Column(int column) const;
+  std::array<std::string, kSearchColumnCount> Columns() const;
 };
 
 // A row of lvCol.

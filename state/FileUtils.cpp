@@ -1,6 +1,7 @@
 #include "state/FileUtils.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -76,7 +77,13 @@ std::string FormatNumber(double x) {
   const double whole = std::trunc(magnitude);
   const auto hundredths = static_cast<int>((magnitude - whole) * 100);
   char buffer[400];
-  std::snprintf(buffer, sizeof buffer, "%.0f", whole);
+  // Whole numbers below 2^63 are exact as integers and need no printf.
+  if (whole < 9.2e18) {
+    auto end = std::to_chars(buffer, buffer + sizeof buffer - 1, static_cast<uint64_t>(whole)).ptr;
+    *end = '\0';
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%.0f", whole);
+  }
   const std::string digits = buffer;
   std::string result;
   if (x < 0 && (whole != 0 || hundredths != 0)) result += '-';
