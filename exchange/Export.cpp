@@ -19,6 +19,8 @@ namespace {
 const char* const kFieldNames[] = {"Volume",   "VolumeSerialNo", "Path",     "Name", "Size",    "Date",
                                    "Category", "Comments",       "Location", "Type", "FilePath"};
 
+enum TFieldIndex { fVolume, fSerial, fPath, fName, fSize, fDate, fCategory, fComments, fLocation, fType, fFilePath };
+
 constexpr const char* kLineEnd = "\r\n";
 
 }  // namespace
@@ -111,7 +113,22 @@ int ExportLevel(const TLibFolderItem& item) {
 }
 
 TExport::TExport(TGlobalData& g, TExportOptions options, TExportSourceData source)
-    : g_(g), options_(std::move(options)), source_(std::move(source)), separator_(SeparatorText(options_.Separator)) {}
+    : g_(g), options_(std::move(options)), source_(std::move(source)), separator_(SeparatorText(options_.Separator)) {
+  // Names not in the list are ignored.
+  for (const auto& f : options_.Fields) {
+    if (!f.Checked) continue;
+    for (int i = 0; i < static_cast<int>(std::size(kFieldNames)); ++i)
+      if (f.Name == kFieldNames[i]) fields_.push_back(i);
+  }
+}
+
+const std::string& TExport::PathOf(const TLibFolder* folder) const {
+  if (folder != pathFolder_) {
+    path_ = folder ? folder->GetPath() : std::string();
+    pathFolder_ = folder;
+  }
+  return path_;
+}
 
 bool TExport::Accepts(const TLibFolderItem& item) const {
   const TExportOptions& o = options_;
@@ -123,28 +140,41 @@ bool TExport::Accepts(const TLibFolderItem& item) const {
   return !item.IsFolder;
 }
 
-std::string TExport::FieldText(const std::string& field, const TLibFolderItem& item) const {
+std::string TExport::FieldText(int field, const TLibFolderItem& item) const {
   const std::string& q = options_.TextQualifier;
   TLibFolder* volume = item.GetVolume();
-  if (field == "Volume") return Enquote(volume ? volume->Name : std::string(), q);
-  if (field == "VolumeSerialNo") return volume ? volume->Serial : std::string();
-  if (field == "Path") return item.Folder ? item.Folder->GetPath() : std::string();
-  if (field == "Name") return item.Name;
-  if (field == "Size") {
-    int64_t size = item.Size;
-    if (options_.Folders && options_.FolderTotals && item.IsFolder) {
-      const TLibFolder* target = item.GetTargetFolder();
-      size = target ? target->KeptSize : 0;
+  switch (field) {
+    case fVolume:
+      return Enquote(volume ? volume->Name : std::string(), q);
+    case fSerial:
+      return volume ? volume->Serial : std::string();
+    case fPath:
+      return PathOf(item.Folder);
+    case fName:
+      return item.Name;
+    case fSize: {
+      int64_t size = item.Size;
+      if (options_.Folders && options_.FolderTotals && item.IsFolder) {
+        const TLibFolder* target = item.GetTargetFolder();
+        size = target ? target->KeptSize : 0;
+      }
+      return FormatSize(options_.SizeUnit, static_cast<double>(size));
     }
-    return FormatSize(options_.SizeUnit, static_cast<double>(size));
+    case fDate:
+      return FormatDate(item.Date);
+    case fCategory:
+      return Enquote(item.Category, q);
+    case fComments:
+      return Enquote(JoinLines(item.Comments), q);
+    case fLocation:
+      return Enquote(volume ? volume->Location : std::string(), q);
+    case fType:
+      return item.GetExtension();
+    case fFilePath:
+      return PathOf(item.Folder) + item.Name;
+    default:
+      return {};
   }
-  if (field == "Date") return FormatDate(item.Date);
-  if (field == "Category") return Enquote(item.Category, q);
-  if (field == "Comments") return Enquote(JoinLines(item.Comments), q);
-  if (field == "Location") return Enquote(volume ? volume->Location : std::string(), q);
-  if (field == "Type") return item.GetExtension();
-  if (field == "FilePath") return item.GetItemPath();
-  return {};
 }
 
 std::string TExport::EntryLine(const TLibFolderItem& item) const {
@@ -153,12 +183,8 @@ std::string TExport::EntryLine(const TLibFolderItem& item) const {
   const int level = ExportLevel(item);
   if (options_.Indent)
     for (int i = 1; i < level; ++i) line += separator_;
-  for (const auto& f : options_.Fields) {
-    if (!f.Checked) continue;
-    bool known = false;
-    for (const char* name : kFieldNames) known = known || f.Name == name;
-    if (!known) continue;
-    line += FieldText(f.Name, item);
+  for (int field : fields_) {
+    line += FieldText(field, item);
     line += separator_;
   }
   // Every field is followed by a separator: only the last one appended goes.

@@ -94,13 +94,19 @@ class TExport {
   void ExportSelection();
   void ExportResults();
   void WriteNodeTree(TFolderNode* node);
-  std::string FieldText(const std::string& field, const TLibFolderItem& item) const;
+  std::string FieldText(int field, const TLibFolderItem& item) const;
+  const std::string& PathOf(const TLibFolder* folder) const;
   void Step(const std::string& status, int64_t position);
 
   TGlobalData& g_;
   TExportOptions options_;
   TExportSourceData source_;
   std::string separator_;
+  // The checked fields that are known, as indexes into the field names.
+  std::vector<int> fields_;
+  // The library path of the folder of the last entry: entries come folder by folder.
+  mutable const TLibFolder* pathFolder_ = nullptr;
+  mutable std::string path_;
   std::string error_;
   TSink* sink_ = nullptr;
 };
