@@ -35,6 +35,7 @@ int Sign(int v) { return (v > 0) - (v < 0); }
 }  // namespace
 
 std::string FoldCase(std::string_view s) {
+  if (IsAscii(s)) return LowerAscii(s);
   std::string out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {

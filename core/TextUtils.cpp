@@ -329,23 +329,26 @@ std::string StripQuote(std::string_view text, char quote) {
 TStringParser::TStringParser(char delimiter, std::string_view quote) : delimiter_(delimiter), quote_(Trim(quote)) {}
 
 void TStringParser::Parse(std::string_view text) {
+  // A token is the text between two delimiters outside quotes, quotes
+  // included, then stripped of one quote at each end.
   tokens_.clear();
   const bool quoted = !quote_.empty();
   const char quote = quoted ? quote_.front() : '\0';
-  auto finish = [&](const std::string& token) { tokens_.push_back(quoted ? StripQuote(token, quote) : token); };
-  std::string current;
+  auto finish = [&](std::string_view token) {
+    tokens_.push_back(quoted ? StripQuote(token, quote) : std::string(token));
+  };
+  size_t start = 0;
   bool inside = false;
-  for (char c : text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     if (quoted && c == quote) {
       inside = !inside;
     } else if (!inside && c == delimiter_) {
-      finish(current);
-      current.clear();
-      continue;
+      finish(text.substr(start, i - start));
+      start = i + 1;
     }
-    current += c;
   }
-  if (!current.empty()) finish(current);
+  if (start < text.size()) finish(text.substr(start));
 }
 
 std::string TStringParser::GetToken(int n) const {

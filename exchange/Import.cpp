@@ -12,6 +12,7 @@
 #include <iterator>
 #include <locale>
 #include <sstream>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "core/CaseFold.h"
@@ -54,6 +55,12 @@ std::vector<std::string> PathParts(std::string_view path) {
 // A name that cannot become one component of a source path.
 void CheckComponent(const std::string& name) {
   if (name.empty() || name.find('/') != std::string::npos) throw EError(name);
+}
+
+bool IsAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
 }
 
 bool IsBlankLine(std::string_view line) {
@@ -123,6 +130,9 @@ TTextImport::TTextImport(TGlobalData& globals, TImportOptions options)
     if ((f.Checked || IsRequiredField(f.Name)) &&
         std::find(checked_.begin(), checked_.end(), f.Name) == checked_.end())
       checked_.push_back(f.Name);
+  columns_ = {ColumnOf("Volume"), ColumnOf("VolumeSerialNo"), ColumnOf("Path"),     ColumnOf("Name"),
+              ColumnOf("Size"),   ColumnOf("Date"),           ColumnOf("Category"), ColumnOf("Comments"),
+              ColumnOf("Location")};
 }
 
 int TTextImport::ColumnOf(std::string_view field) const {
@@ -132,40 +142,121 @@ int TTextImport::ColumnOf(std::string_view field) const {
 
 TImportObj TTextImport::ParseLine(std::string_view line) const {
   TStringParser parser(delimiter_, options_.TextQualifier);
+  return ParseLine(parser, line);
+}
+
+TImportObj TTextImport::ParseLine(TStringParser& parser, std::string_view line) const {
   parser.Parse(line);
-  auto token = [&](std::string_view field) { return parser.GetToken(ColumnOf(field)); };
+  const std::vector<std::string>& tokens = parser.Tokens();
+  auto token = [&](int column) {
+    return column >= 1 && column <= static_cast<int>(tokens.size()) ? tokens[column - 1] : std::string();
+  };
   TImportObj obj;
-  obj.Volume = token("Volume");
-  obj.Serial = token("VolumeSerialNo");
-  obj.Path = token("Path");
-  obj.Name = token("Name");
-  obj.Category = token("Category");
-  obj.Comments = token("Comments");
-  obj.Location = token("Location");
-  if (std::string size = token("Size"); !size.empty()) obj.Size = ParseImportSize(size);
-  if (std::string date = token("Date"); !date.empty()) obj.Date = ParseImportDate(date);
+  obj.Volume = token(columns_.Volume);
+  obj.Serial = token(columns_.Serial);
+  obj.Path = token(columns_.Path);
+  obj.Name = token(columns_.Name);
+  obj.Category = token(columns_.Category);
+  obj.Comments = token(columns_.Comments);
+  obj.Location = token(columns_.Location);
+  if (std::string size = token(columns_.Size); !size.empty()) obj.Size = ParseImportSize(size);
+  if (std::string date = token(columns_.Date); !date.empty()) obj.Date = ParseImportDate(date);
   obj.FolderKey = JoinPath(obj.Volume, obj.Path, "");
   obj.FullKey = JoinPath(obj.Volume, obj.Path, obj.Name);
   return obj;
 }
 
+namespace {
+
+// The keys seen so far, as indexes of the objects that hold them: an open
+// hash table that copies no key.
+class TKeyIndex {
+ public:
+  explicit TKeyIndex(size_t expected) {
+    size_t size = 16;
+    while (size < expected * 2) size *= 2;
+    slots_.assign(size, kEmpty);
+  }
+  // True when no earlier object has the key; the object at `index` then
+  // holds it from now on.
+  bool Insert(const std::vector<TImportObj>& objects, const std::string& key, uint32_t index) {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = std::hash<std::string_view>()(key) & mask;; i = (i + 1) & mask) {
+      if (slots_[i] == kEmpty) {
+        slots_[i] = index;
+        return true;
+      }
+      if (objects[slots_[i]].FullKey == key) return false;
+    }
+  }
+
+ private:
+  static constexpr uint32_t kEmpty = UINT32_MAX;
+  std::vector<uint32_t> slots_;
+};
+
+}  // namespace
+
 // Sorted by volume, then by key, folded first and raw bytes to break ties:
 // each volume text forms one run even when another differs only in case.
 // Only byte-equal keys are duplicates, since names that differ in case are
-// two files here; the first line of a key wins.
+// two files here; the first line of a key wins. A file of a million lines
+// is sorted by small records: each volume's rank and the folded key in one
+// shared buffer.
 std::vector<TImportObj> TTextImport::ReadObjects(const std::string& text) const {
+  const std::vector<std::string> lines = SplitLines(text);
   std::vector<TImportObj> objects;
-  std::unordered_set<std::string> keys;
-  for (const std::string& line : SplitLines(text)) {
-    if (IsBlankLine(line)) continue;
-    TImportObj obj = ParseLine(line);
-    if (keys.insert(obj.FullKey).second) objects.push_back(std::move(obj));
+  objects.reserve(lines.size());
+  {
+    TStringParser parser(delimiter_, options_.TextQualifier);
+    TKeyIndex keys(lines.size());
+    for (const std::string& line : lines) {
+      if (IsBlankLine(line)) continue;
+      TImportObj obj = ParseLine(parser, line);
+      if (keys.Insert(objects, obj.FullKey, static_cast<uint32_t>(objects.size()))) objects.push_back(std::move(obj));
+    }
   }
-  std::stable_sort(objects.begin(), objects.end(), [](const TImportObj& a, const TImportObj& b) {
-    if (int c = CompareNames(a.Volume, b.Volume)) return c < 0;
-    return CompareNames(a.FullKey, b.FullKey) < 0;
+
+  // Volume ranks in the order of CompareNames.
+  std::unordered_map<std::string_view, uint32_t> volumeRank;
+  for (const TImportObj& obj : objects) volumeRank.emplace(obj.Volume, 0);
+  std::vector<std::string_view> volumes;
+  for (const auto& [volume, rank] : volumeRank) volumes.push_back(volume);
+  std::sort(volumes.begin(), volumes.end(),
+            [](std::string_view a, std::string_view b) { return CompareNames(a, b) < 0; });
+  for (size_t i = 0; i < volumes.size(); ++i) volumeRank[volumes[i]] = static_cast<uint32_t>(i);
+
+  struct TOrder {
+    uint64_t Offset;
+    uint32_t Length;
+    uint32_t Volume;
+    uint32_t Index;
+  };
+  std::string folded;
+  std::vector<TOrder> order;
+  order.reserve(objects.size());
+  for (size_t i = 0; i < objects.size(); ++i) {
+    const std::string& key = objects[i].FullKey;
+    const size_t offset = folded.size();
+    if (IsAscii(key)) {
+      for (char c : key) folded += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    } else {
+      folded += FoldCase(key);
+    }
+    order.push_back({offset, static_cast<uint32_t>(folded.size() - offset), volumeRank[objects[i].Volume],
+                     static_cast<uint32_t>(i)});
+  }
+  // No two records are equal: byte-equal keys were dropped above.
+  std::sort(order.begin(), order.end(), [&](const TOrder& a, const TOrder& b) {
+    if (a.Volume != b.Volume) return a.Volume < b.Volume;
+    const std::string_view ka(folded.data() + a.Offset, a.Length), kb(folded.data() + b.Offset, b.Length);
+    if (int c = ka.compare(kb)) return c < 0;
+    return objects[a.Index].FullKey < objects[b.Index].FullKey;
   });
-  return objects;
+  std::vector<TImportObj> sorted;
+  sorted.reserve(objects.size());
+  for (const TOrder& o : order) sorted.push_back(std::move(objects[o.Index]));
+  return sorted;
 }
 
 // Import volumes get a relative source path made of their name, and their

@@ -17,6 +17,7 @@ class TLibObj;
 class TLibFolder;
 template <typename T>
 class TTreeNode;
+class TStringParser;
 
 // One field of the column list: its name and whether the file holds it.
 struct TImportField {
@@ -84,6 +85,8 @@ class TTextImport {
   // The 1-based column of a field among the checked ones; 0 when unchecked.
   int ColumnOf(std::string_view field) const;
   TImportObj ParseLine(std::string_view line) const;
+  // The same with a parser kept for many lines.
+  TImportObj ParseLine(TStringParser& parser, std::string_view line) const;
   // Reads the file and records its lines into the current library. Never
   // throws: a failed run is logged and reported in the result.
   TImportResult Import();
@@ -101,6 +104,10 @@ class TTextImport {
   TImportOptions options_;
   char delimiter_;
   std::vector<std::string> checked_;
+  // ColumnOf of each field, worked out once.
+  struct {
+    int Volume, Serial, Path, Name, Size, Date, Category, Comments, Location;
+  } columns_{};
   // The run being recorded: its volume and the last folder chain built.
   TTreeNode<TLibFolder>* runVolume_ = nullptr;
   bool inRun_ = false;
