@@ -1,6 +1,8 @@
 #include "exchange/Import.h"
 
+#include <locale.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 #include <locale>
-#include <sstream>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -67,19 +68,19 @@ bool IsBlankLine(std::string_view line) {
   return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-// True when the text, read with the pattern in the locale, is used up
+// True when the text, read with the pattern in the user's locale, is used up
 // except for trailing blanks.
-bool ReadDateWith(const std::string& text, const std::string& pattern, const std::locale& locale, std::tm& tm) {
-  std::istringstream in(text);
-  in.imbue(locale);
-  std::ios_base::iostate state = std::ios_base::goodbit;
+bool ReadDateWith(const std::string& text, const char* pattern, std::tm& tm) {
+  static const locale_t locale = [] {
+    locale_t l = ::newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
+    return l ? l : ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  }();
+  if (!locale) return false;
   tm = std::tm{};
-  auto end = std::use_facet<std::time_get<char>>(locale).get(std::istreambuf_iterator<char>(in), {}, in, state,
-                                                              &tm, pattern.data(), pattern.data() + pattern.size());
-  if (state & std::ios_base::failbit) return false;
-  for (; end != std::istreambuf_iterator<char>(); ++end)
-    if (*end != ' ') return false;
-  return true;
+  const char* end = ::strptime_l(text.c_str(), pattern, &tm, locale);
+  if (!end) return false;
+  while (*end == ' ') ++end;
+  return *end == '\0';
 }
 
 }  // namespace
@@ -113,9 +114,8 @@ int64_t ParseImportSize(std::string_view text) {
 TDateTime ParseImportDate(std::string_view text) {
   const std::string t = Trim(text);
   if (t.empty()) return 0;
-  const std::locale& locale = UserLocale();
   std::tm tm{};
-  if (!ReadDateWith(t, "%x %X", locale, tm) && !ReadDateWith(t, "%x", locale, tm)) return 0;
+  if (!ReadDateWith(t, "%x %X", tm) && !ReadDateWith(t, "%x", tm)) return 0;
   TDateTime result = 0;
   if (!TryEncodeDateTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 0, result))
     return 0;
@@ -308,7 +308,10 @@ void TTextImport::ApplyColumns(TLibObj& lib, const TImportObj& obj) {
 void TTextImport::RecordObject(TLibObj& lib, const TImportObj& obj) {
   // A line that cannot be recorded leaves no empty volume behind.
   CheckComponent(obj.Name);
-  for (const std::string& part : PathParts(obj.Path)) CheckComponent(part);
+  if (obj.Path != checkedPath_) {
+    for (const std::string& part : PathParts(obj.Path)) CheckComponent(part);
+    checkedPath_ = obj.Path;
+  }
   if (!inRun_ || obj.Volume != prevVolume_) {
     StartVolume(lib, obj);
   } else {
@@ -329,6 +332,7 @@ TImportResult TTextImport::Import() {
   g_.ProcessStopped = false;
   inRun_ = false;
   runVolume_ = nullptr;
+  checkedPath_.clear();
   // The lines name files of the medium the text was written from, never
   // files of this machine: nothing is read from whatever the names
   // resolve to here.

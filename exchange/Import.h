@@ -114,6 +114,8 @@ class TTextImport {
   bool haveChain_ = false;
   std::string prevVolume_, prevPath_;
   std::string folderSource_;
+  // The last path whose parts were found fit to be folder names.
+  std::string checkedPath_;
 };
 
 // The Import text command: the import, then the totals, the volume order,
