@@ -12,7 +12,6 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
-#include <locale>
 #include <unordered_map>
 #include <unordered_set>
 
