@@ -154,6 +154,11 @@ TImportObj TTextImport::ParseLine(TStringParser& parser, std::string_view line) 
   obj.Volume = token(columns_.Volume);
   obj.Serial = token(columns_.Serial);
   obj.Path = token(columns_.Path);
+  // The export writes library paths, which start with the volume's name:
+  // that start names the volume, not a folder below it.
+  if (!obj.Volume.empty() && obj.Path.size() > obj.Volume.size() &&
+      obj.Path.compare(0, obj.Volume.size(), obj.Volume) == 0 && obj.Path[obj.Volume.size()] == '\\')
+    obj.Path.erase(0, obj.Volume.size());
   obj.Name = token(columns_.Name);
   obj.Category = token(columns_.Category);
   obj.Comments = token(columns_.Comments);
@@ -279,7 +284,10 @@ void TTextImport::BuildFolderChain(TLibObj& lib, const TImportObj& obj) {
   std::string running = runVolume_->Data()->SourcePath;
   lib.AddFolderPath(running, today);
   for (const std::string& part : parts) {
-    lib.AddEntry(running, part, 0, obj.Date, false, false);
+    // An entry of the name (a folder line of its own, or an earlier chain)
+    // keeps its size and date; only a missing one is made with this line's date.
+    if (lib.CurFolderNode && !lib.CurFolderNode->Data()->Items.FindExact(part))
+      lib.AddEntry(running, part, 0, obj.Date, false, false);
     running += part + "/";
     lib.AddFolderPath(running, today);
   }

@@ -1,12 +1,9 @@
 // Import files come from anywhere: any bytes, with any column choice, must
 // end in recorded entries or logged errors, never in a crash, and every
 // recorded file must sit at the path its line named.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "core/LibClasses.h"
@@ -15,23 +12,7 @@
 #include "state/Globals.h"
 #include "state/Host.h"
 
-namespace {
-
-// Relative source paths of imported volumes resolve in an empty folder, so
-// no file of the machine is read for tags.
-void EnterEmptyFolder() {
-  static bool done = [] {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "fuzz_import-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr || ::chdir(tmpl.c_str()) != 0) std::abort();
-    return true;
-  }();
-  (void)done;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  EnterEmptyFolder();
   if (size < 2) return 0;
   // The first two bytes choose the columns and the separator.
   const uint8_t columns = data[0], choice = data[1];

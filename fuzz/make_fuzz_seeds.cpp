@@ -122,6 +122,25 @@ void SaveSettingsSeeds(const std::string& dir) {
   WriteText(dir + "cut.reg", text.substr(0, text.size() / 2));
 }
 
+// Import files start with the two bytes that choose the columns and the
+// separator (see fuzz_import).
+void SaveImportSeeds(const std::string& dir) {
+  WriteText(dir + "comma.txt", std::string("\x0f\x00", 2) +
+                                   "\"CD 1\",\"1234ABCD\",\"\\Music\\Rock\\\",\"a,b.txt\"\r\n"
+                                   "CD2,,\\,x.txt\r\n\"CD 1\",,\\Music\\,A.TXT\r\n");
+  WriteText(dir + "tab.txt", std::string("\x35\x01", 2) +
+                                 "CD1\t\\Docs\\\tx.doc\t1 234 567\t05/20/98 23:36:03\n"
+                                 "CD1\t\\Docs\\Old\\\ty.doc\t12\t05/20/98\nCD0\t\tz\t3000000000\t\n");
+}
+
+void SaveSearchSeeds(const std::string& dir) {
+  WriteText(dir + "search.tws",
+            "[Search]\r\nFile=abc\r\nType=mp3\r\nCat=Music\r\nComments=live\r\nDate1use=1\r\n"
+            "Date1=2003-04-05\r\nDate2use=1\r\nDate2=05/20/98\r\nSizeUse=1\r\nSizeSign=1\r\nSizeRnd=2\r\n"
+            "SizeVal=10\r\nLocation=Shelf\r\nAnywhere=rock\r\nCol Caption=c\r\nCol URL=u\r\n"
+            "Col Comments=m\r\nOption Match Case=1\r\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -140,6 +159,12 @@ int main(int argc, char** argv) {
     const std::string settings = std::string(argv[1]) + "/fuzz_settings/";
     std::filesystem::create_directories(settings);
     SaveSettingsSeeds(settings);
+    const std::string import = std::string(argv[1]) + "/fuzz_import/";
+    std::filesystem::create_directories(import);
+    SaveImportSeeds(import);
+    const std::string search = std::string(argv[1]) + "/fuzz_search/";
+    std::filesystem::create_directories(search);
+    SaveSearchSeeds(search);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
     return 1;

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "core/TextUtils.h"
+#include "core/VolumeScan.h"
+#include "exchange/Export.h"
 #include "exchange/Import.h"
 #include "tests/CliRun.h"
 #include "tests/Fixture.h"
@@ -290,6 +292,71 @@ TEST_F(ImportTest, RoundTripOfAnExportedLibrary) {
   TLibFolder* imported = Lib().Folders.Top(0)->Data()->ChildFolder("Docs");
   ASSERT_NE(imported, nullptr);
   EXPECT_DOUBLE_EQ(imported->Items.FindExact("big.iso")->Date, date);
+}
+
+// Every folder record hangs below its parent, whose folder entry of the same
+// name leads back to it, and every entry points at the record it lies in.
+std::vector<std::string> BrokenLinks(TFolderNode* volume) {
+  std::vector<std::string> broken;
+  TFolderNode* end = volume->GetNextSkippingChildren();
+  for (TFolderNode* n = volume; n != end; n = n->GetNext()) {
+    TLibFolder* record = n->Data();
+    for (const auto& item : record->Items)
+      if (item->Folder != record) broken.push_back("entry " + item->GetItemPath());
+    if (n == volume) continue;
+    TLibFolderItem* entry = record->Parent ? record->Parent->Items.FindExact(record->Name) : nullptr;
+    if (!entry || !entry->IsFolder || entry->GetTargetFolder() != record) broken.push_back("folder " + record->GetPath());
+  }
+  return broken;
+}
+
+// What the scan recorded, written by the export and read back by the import,
+// is the same tree: folders, files, sizes, dates and links.
+TEST_F(ImportTest, ExportOfAScannedVolumeImportsAsTheSameTree) {
+  const std::string medium = Path("medium/");
+  MakeFile(medium + "a.txt", 10, 1000000000);
+  MakeFile(medium + "Docs/b, with comma.txt", 2000, 1100000000);
+  MakeFile(medium + "Docs/Old/c.txt", 3, 1200000000);
+  MakeFile(medium + "Music/Live/d.mp3", 4096, 1300000000);
+  MakeFile(medium + "Music/e.mp3", 5, 1300000001);
+  for (const char* dir : {"Docs/Old", "Docs", "Music/Live", "Music"}) MakeDir(medium + dir, 1400000000);
+  TAddVolumeRequest request;
+  request.Folder = medium;
+  request.Title = "CD 1";
+  TFolderNode* scanned = tw::AddVolume(Lib(), request);
+  ASSERT_NE(scanned, nullptr);
+  const std::vector<std::string> tree = Dump(scanned);
+  ASSERT_EQ(tree.size(), 9u);
+  std::vector<double> dates;
+  for (TFolderNode* n = scanned; n != scanned->GetNextSkippingChildren(); n = n->GetNext())
+    for (const auto& item : n->Data()->Items) dates.push_back(item->Date);
+
+  TExportOptions out;
+  out.FileName = Path("export.txt");
+  out.Fields = {{"Volume", true}, {"Path", true}, {"Name", true}, {"Size", true}, {"Date", true}};
+  // Names are written unquoted: a separator that no name holds.
+  out.Separator = "Tab";
+  ASSERT_TRUE(TExport(*g, out).Export());
+
+  g->ResetLibrary(true);
+  TImportOptions in = Columns({"Volume", "Path", "Name", "Size", "Date"});
+  in.FileName = out.FileName;
+  in.Separator = "Tab";
+  const TImportResult result = RunTextImport(*g, in);
+  EXPECT_EQ(result.Errors, 0);
+  ASSERT_EQ(Lib().Folders.TopCount(), 1);
+  TFolderNode* imported = Lib().Folders.Top(0);
+  EXPECT_EQ(imported->Data()->Name, "CD 1");
+  EXPECT_EQ(Dump(imported), tree);
+  EXPECT_EQ(FolderRecords(imported), (std::vector<std::string>{"CD 1\\", "CD 1\\Docs\\", "CD 1\\Docs\\Old\\",
+                                                               "CD 1\\Music\\", "CD 1\\Music\\Live\\"}));
+  std::vector<double> importedDates;
+  for (TFolderNode* n = imported; n != imported->GetNextSkippingChildren(); n = n->GetNext())
+    for (const auto& item : n->Data()->Items) importedDates.push_back(item->Date);
+  EXPECT_EQ(importedDates, dates);
+  EXPECT_TRUE(BrokenLinks(imported).empty()) << ::testing::PrintToString(BrokenLinks(imported));
+  EXPECT_EQ(imported->Data()->KeptSize, 10 + 2000 + 3 + 4096 + 5);
+  EXPECT_EQ(Lib().FileCount, 5);
 }
 
 // ---------------------------------------------------------------- command line
