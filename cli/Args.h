@@ -2,6 +2,7 @@
 // --options with one value.
 #pragma once
 
+#include <cctype>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -26,7 +27,9 @@ class TArgs {
           flags_.insert(a);
         } else if (options.count(a)) {
           if (i + 1 >= argv.size()) throw EUsage(a + " needs a value");
-          values_[a].push_back(argv[++i]);
+          std::string value = argv[++i];
+          if (a == "--size") JoinSizeWords(argv, i, value);
+          values_[a].push_back(value);
         } else {
           throw EUsage("unknown option " + a);
         }
@@ -50,6 +53,24 @@ class TArgs {
   const std::vector<std::string>& Positional() const { return positional_; }
 
  private:
+  // "--size OP N UNIT" may come as separate words ("--size '>' 1 KB") as well
+  // as one value ("--size '>1KB'"): a lone operator takes the number after
+  // it, and a value ending in a digit takes a unit word after it.
+  static void JoinSizeWords(const std::vector<std::string>& argv, size_t& i, std::string& value) {
+    auto isNumber = [](const std::string& s) {
+      return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+    };
+    auto isUnit = [](std::string s) {
+      for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      return s == "bytes" || s == "b" || s == "kb" || s == "mb";
+    };
+    if ((value == "=" || value == ">" || value == "<") && i + 1 < argv.size() && isNumber(argv[i + 1]))
+      value += argv[++i];
+    if (!value.empty() && std::isdigit(static_cast<unsigned char>(value.back())) && i + 1 < argv.size() &&
+        isUnit(argv[i + 1]))
+      value += argv[++i];
+  }
+
   std::set<std::string> flags_;
   std::map<std::string, std::vector<std::string>> values_;
   std::vector<std::string> positional_;

@@ -615,6 +615,10 @@ TEST_F(SearchCliTest, FindPrintsRowsAndCounters) {
   EXPECT_EQ(j["rows"][0]["bytes"], 2048);
   EXPECT_EQ(j["rows"][1]["fullFilename"], "CD 1\\a.txt");
   EXPECT_EQ(j["counters"]["files"], 2);
+  // The same size criterion as separate words, and a plain number with a unit word.
+  const std::string sorted = Cli("find " + Q(lib) + " --size '>1KB' --sort Size").out;
+  EXPECT_EQ(Cli("find " + Q(lib) + " --size '>' 1 kb --sort Size").out, sorted);
+  EXPECT_EQ(Lines(Cli("find " + Q(lib) + " --size 2 KB").out).size(), 1u);
 
   r = Cli("find " + Q(lib) + " --date 2024-03-05 --between 2024-03-05 --selected 'CD 2'");
   EXPECT_EQ(Lines(r.out).size(), 1u);
