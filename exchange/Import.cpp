@@ -13,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "core/CaseFold.h"
 #include "core/LibClasses.h"
