@@ -115,6 +115,22 @@ bool IsTextColumn(int column) {
          column == scLocation;
 }
 
+// The nodes a run visits: the selected ones, each once in selection order,
+// or every node of the tree in tree order.
+template <class Node, class Tree>
+std::vector<Node*> NodesToVisit(bool selectedOnly, const std::vector<Node*>& selection, const Tree& tree) {
+  std::vector<Node*> nodes;
+  if (selectedOnly) {
+    std::unordered_set<Node*> seen;
+    for (Node* n : selection)
+      if (n && seen.insert(n).second) nodes.push_back(n);
+  } else {
+    nodes.reserve(tree.Count());
+    tree.ForEach([&](Node* n) { nodes.push_back(n); });
+  }
+  return nodes;
+}
+
 // What one run knows: the prepared criteria, the message texts, the lists.
 class TRun {
  public:
@@ -175,15 +191,7 @@ class TRun {
 };
 
 void TRun::Collections() {
-  std::vector<TColNode*> nodes;
-  if (c_.SelectedOnly) {
-    std::unordered_set<TColNode*> seen;
-    for (TColNode* n : c_.SelectedCollections)
-      if (n && seen.insert(n).second) nodes.push_back(n);
-  } else {
-    lib_.Collections.ForEach([&](TColNode* n) { nodes.push_back(n); });
-  }
-  for (TColNode* node : nodes) {
+  for (TColNode* node : NodesToVisit(c_.SelectedOnly, c_.SelectedCollections, lib_.Collections)) {
     const TLibColItem* item = node->Data();
     static const std::string none;
     if (caption_.ContainedIn(node->Text) && url_.ContainedIn(item ? item->Url : none) &&
@@ -195,16 +203,7 @@ void TRun::Collections() {
 }
 
 void TRun::Folders() {
-  std::vector<TFolderNode*> nodes;
-  if (c_.SelectedOnly) {
-    std::unordered_set<TFolderNode*> seen;
-    for (TFolderNode* n : c_.SelectedFolders)
-      if (n && seen.insert(n).second) nodes.push_back(n);
-  } else {
-    nodes.reserve(lib_.Folders.Count());
-    lib_.Folders.ForEach([&](TFolderNode* n) { nodes.push_back(n); });
-  }
-  for (TFolderNode* node : nodes) {
+  for (TFolderNode* node : NodesToVisit(c_.SelectedOnly, c_.SelectedFolders, lib_.Folders)) {
     TLibFolder* folder = node->Data();
     if (!folder || folder->Items.Empty()) continue;
     TRecord record;
