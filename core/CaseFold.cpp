@@ -21,23 +21,30 @@ uint32_t FoldCodePoint(uint32_t cp) {
   return (it != std::end(kCaseFoldTable) && it->from == cp) ? it->to : cp;
 }
 
-bool IsAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
-  return true;
-}
-
-inline unsigned char LowerByte(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
 inline unsigned char UpperByte(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
 
 int Sign(int v) { return (v > 0) - (v < 0); }
 
 }  // namespace
 
+bool IsAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
 std::string FoldCase(std::string_view s) {
-  if (IsAscii(s)) return LowerAscii(s);
   std::string out;
-  out.reserve(s.size());
+  AppendFolded(out, s);
+  return out;
+}
+
+void AppendFolded(std::string& out, std::string_view s) {
+  if (IsAscii(s)) {
+    for (char c : s) out += FoldAsciiByte(c);
+    return;
+  }
+  out.reserve(out.size() + s.size());
   for (size_t i = 0; i < s.size();) {
     uint32_t cp;
     size_t len = DecodeUtf8(s, i, cp);
@@ -48,14 +55,13 @@ std::string FoldCase(std::string_view s) {
     AppendUtf8(out, FoldCodePoint(cp));
     i += len;
   }
-  return out;
 }
 
 int CompareText(std::string_view a, std::string_view b) {
   if (IsAscii(a) && IsAscii(b)) {
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-      int d = int(LowerByte(a[i])) - int(LowerByte(b[i]));
+      int d = int(FoldAsciiByte(a[i])) - int(FoldAsciiByte(b[i]));
       if (d) return Sign(d);
     }
     return Sign(int(a.size() > b.size()) - int(a.size() < b.size()));
@@ -81,14 +87,14 @@ std::string UpperAscii(std::string_view s) {
 
 std::string LowerAscii(std::string_view s) {
   std::string r(s);
-  for (auto& c : r) c = static_cast<char>(LowerByte(c));
+  for (auto& c : r) c = FoldAsciiByte(c);
   return r;
 }
 
 bool SameTextAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (LowerByte(a[i]) != LowerByte(b[i])) return false;
+    if (FoldAsciiByte(a[i]) != FoldAsciiByte(b[i])) return false;
   return true;
 }
 

@@ -9,6 +9,10 @@
 namespace tw {
 
 std::string FoldCase(std::string_view s);
+// FoldCase's text appended to `out`: no string of its own per text.
+void AppendFolded(std::string& out, std::string_view s);
+bool IsAscii(std::string_view s);
+inline char FoldAsciiByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // <0, 0, >0 on the folded forms only.
 int CompareText(std::string_view a, std::string_view b);

@@ -56,12 +56,6 @@ void CheckComponent(const std::string& name) {
   if (name.empty() || name.find('/') != std::string::npos) throw EError(name);
 }
 
-bool IsAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
-  return true;
-}
-
 bool IsBlankLine(std::string_view line) {
   return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
@@ -239,13 +233,8 @@ std::vector<TImportObj> TTextImport::ReadObjects(const std::string& text) const 
   std::vector<TOrder> order;
   order.reserve(objects.size());
   for (size_t i = 0; i < objects.size(); ++i) {
-    const std::string& key = objects[i].FullKey;
     const size_t offset = folded.size();
-    if (IsAscii(key)) {
-      for (char c : key) folded += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    } else {
-      folded += FoldCase(key);
-    }
+    AppendFolded(folded, objects[i].FullKey);
     order.push_back({offset, static_cast<uint32_t>(folded.size() - offset), volumeRank[objects[i].Volume],
                      static_cast<uint32_t>(i)});
   }

@@ -20,43 +20,19 @@
 namespace tw {
 namespace {
 
-bool IsAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
-char LowerByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// The folded form; ASCII text takes the short way (the same result).
-std::string Fold(std::string_view s) { return IsAscii(s) ? LowerAscii(s) : FoldCase(s); }
-
 // Names as keys of the duplicate groups, equal without regard to case. The
-// views point at the entries' own names; ASCII names are folded on the fly,
-// so a million lookups allocate nothing.
+// views point at the entries' own names: a million lookups copy no name.
 struct TFoldedHash {
   size_t operator()(std::string_view s) const {
-    uint64_t h = 14695981039346656037ull;
-    auto add = [&](char c) { h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull; };
-    if (IsAscii(s)) {
-      for (char c : s) add(LowerByte(c));
-    } else {
-      for (char c : FoldCase(s)) add(c);
-    }
-    return static_cast<size_t>(h);
+    thread_local std::string folded;
+    folded.clear();
+    AppendFolded(folded, s);
+    return std::hash<std::string_view>()(folded);
   }
 };
 
 struct TFoldedEqual {
-  bool operator()(std::string_view a, std::string_view b) const {
-    if (IsAscii(a) && IsAscii(b)) {
-      if (a.size() != b.size()) return false;
-      for (size_t i = 0; i < a.size(); ++i)
-        if (LowerByte(a[i]) != LowerByte(b[i])) return false;
-      return true;
-    }
-    return FoldCase(a) == FoldCase(b);
-  }
+  bool operator()(std::string_view a, std::string_view b) const { return SameText(a, b); }
 };
 
 // Whole-day part of a date value (Trunc: days before 1899-12-30 count backwards).
@@ -372,14 +348,14 @@ constexpr const char* kSection = "Search";
 // ----------------------------------------------------------- the helper
 
 TTextCriterion::TTextCriterion(const std::string& text, bool matchCase)
-    : text_(matchCase ? text : Fold(text)), matchCase_(matchCase) {}
+    : text_(matchCase ? text : FoldCase(text)), matchCase_(matchCase) {}
 
 bool TTextCriterion::ContainedIn(std::string_view value) const {
   if (text_.empty()) return true;
   if (matchCase_) return value.find(text_) != std::string_view::npos;
   if (IsAscii(value))
     return std::search(value.begin(), value.end(), text_.begin(), text_.end(),
-                       [](char v, char t) { return LowerByte(v) == t; }) != value.end();
+                       [](char v, char t) { return FoldAsciiByte(v) == t; }) != value.end();
   return FoldCase(value).find(text_) != std::string::npos;
 }
 
@@ -388,7 +364,7 @@ bool TTextCriterion::Equals(std::string_view value) const {
   if (matchCase_) return value == text_;
   if (IsAscii(value))
     return value.size() == text_.size() &&
-           std::equal(value.begin(), value.end(), text_.begin(), [](char v, char t) { return LowerByte(v) == t; });
+           std::equal(value.begin(), value.end(), text_.begin(), [](char v, char t) { return FoldAsciiByte(v) == t; });
   return FoldCase(value) == text_;
 }
 
