@@ -117,36 +117,60 @@ const std::locale& UserLocale() {
   return locale;
 }
 
-// strftime_l with the user's locale made once gives the text of the stream
-// facet without building a stream and looking up a facet per date: result
-// lists format a million dates.
-std::string FormatDate(TDateTime date) {
+locale_t UserCLocale() {
   static const locale_t locale = [] {
     locale_t l = ::newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
     return l ? l : ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
   }();
+  return locale;
+}
+
+namespace {
+
+// The broken-down time of a date and whether it is exactly midnight; false
+// for a value that is no date.
+bool DateTm(TDateTime date, std::tm& tm, bool& midnight) {
   TDateParts parts;
-  if (!TryDecodeDateTime(date, parts)) return {};
-  if (!locale) return FormatDate(date, UserLocale());
-  const std::tm tm = ToTm(parts);
-  const bool midnight = parts.hour == 0 && parts.minute == 0 && parts.second == 0 && parts.millisecond == 0;
+  if (!TryDecodeDateTime(date, parts)) return false;
+  tm = ToTm(parts);
+  midnight = parts.hour == 0 && parts.minute == 0 && parts.second == 0 && parts.millisecond == 0;
+  return true;
+}
+
+}  // namespace
+
+// strftime_l with the user's locale made once gives the text of the stream
+// facet without building a stream and looking up a facet per date: result
+// lists format a million dates.
+std::string FormatDate(TDateTime date) {
+  std::tm tm;
+  bool midnight = false;
+  if (!DateTm(date, tm, midnight)) return {};
   char buffer[256];
-  const size_t n = ::strftime_l(buffer, sizeof buffer, midnight ? "%x" : "%x %X", &tm, locale);
+  const size_t n = UserCLocale() ? ::strftime_l(buffer, sizeof buffer, midnight ? "%x" : "%x %X", &tm, UserCLocale()) : 0;
   if (n == 0) return FormatDate(date, UserLocale());
   return std::string(buffer, n);
 }
 
 std::string FormatDate(TDateTime date, const std::locale& locale) {
-  TDateParts parts;
-  if (!TryDecodeDateTime(date, parts)) return {};
-  const std::tm tm = ToTm(parts);
-  const bool midnight = parts.hour == 0 && parts.minute == 0 && parts.second == 0 && parts.millisecond == 0;
+  std::tm tm;
+  bool midnight = false;
+  if (!DateTm(date, tm, midnight)) return {};
   const std::string pattern = midnight ? "%x" : "%x %X";
   std::ostringstream out;
   out.imbue(locale);
   std::use_facet<std::time_put<char>>(locale).put(std::ostreambuf_iterator<char>(out), out, ' ', &tm,
                                                    pattern.data(), pattern.data() + pattern.size());
   return out.str();
+}
+
+bool ParseUserDate(const std::string& text, const char* pattern, std::tm& tm) {
+  tm = std::tm{};
+  if (!UserCLocale()) return false;
+  const char* end = ::strptime_l(text.c_str(), pattern, &tm, UserCLocale());
+  if (!end) return false;
+  while (*end == ' ') ++end;
+  return *end == '\0';
 }
 
 bool IsArchiveName(std::string_view name) {

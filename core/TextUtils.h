@@ -5,6 +5,9 @@
 // text import.
 #pragma once
 
+#include <locale.h>
+
+#include <ctime>
 #include <locale>
 #include <string>
 #include <string_view>
@@ -30,6 +33,11 @@ std::string FormatDate(TDateTime date, const std::locale& locale);
 // The user's locale, or the classic one when the environment names none
 // that exists.
 const std::locale& UserLocale();
+// The same locale for the C library's strftime_l and strptime_l.
+locale_t UserCLocale();
+// Reads a date with a strptime pattern in the user's locale; true when the
+// text is used up but for trailing blanks.
+bool ParseUserDate(const std::string& text, const char* pattern, std::tm& tm);
 
 // --- file names ---
 

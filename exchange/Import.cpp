@@ -1,8 +1,6 @@
 #include "exchange/Import.h"
 
-#include <locale.h>
 #include <sys/stat.h>
-#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -60,21 +58,6 @@ bool IsBlankLine(std::string_view line) {
   return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-// True when the text, read with the pattern in the user's locale, is used up
-// except for trailing blanks.
-bool ReadDateWith(const std::string& text, const char* pattern, std::tm& tm) {
-  static const locale_t locale = [] {
-    locale_t l = ::newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
-    return l ? l : ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  }();
-  if (!locale) return false;
-  tm = std::tm{};
-  const char* end = ::strptime_l(text.c_str(), pattern, &tm, locale);
-  if (!end) return false;
-  while (*end == ' ') ++end;
-  return *end == '\0';
-}
-
 }  // namespace
 
 std::vector<TImportField> TImportOptions::DefaultImportFields() {
@@ -107,7 +90,7 @@ TDateTime ParseImportDate(std::string_view text) {
   const std::string t = Trim(text);
   if (t.empty()) return 0;
   std::tm tm{};
-  if (!ReadDateWith(t, "%x %X", tm) && !ReadDateWith(t, "%x", tm)) return 0;
+  if (!ParseUserDate(t, "%x %X", tm) && !ParseUserDate(t, "%x", tm)) return 0;
   TDateTime result = 0;
   if (!TryEncodeDateTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 0, result))
     return 0;

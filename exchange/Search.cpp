@@ -1,7 +1,5 @@
 #include "exchange/Search.h"
 
-#include <langinfo.h>
-#include <locale.h>
 
 #include <algorithm>
 #include <cmath>
@@ -322,14 +320,8 @@ std::string DigitsOnly(std::string_view s, size_t n) {
 
 // The user's short date format (the date part of FormatDate), read back.
 std::optional<TDateTime> ParseShortDate(const std::string& text) {
-  locale_t loc = ::newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
-  if (loc == static_cast<locale_t>(0)) loc = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  if (loc == static_cast<locale_t>(0)) return std::nullopt;
-  const std::string format = ::nl_langinfo_l(D_FMT, loc);
-  ::freelocale(loc);
   std::tm tm{};
-  const char* end = ::strptime(text.c_str(), format.c_str(), &tm);
-  if (!end || *end != '\0') return std::nullopt;
+  if (!ParseUserDate(text, "%x", tm)) return std::nullopt;
   TDateTime d;
   if (!TryEncodeDateTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, 0, 0, 0, 0, d)) return std::nullopt;
   return d;

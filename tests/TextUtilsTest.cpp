@@ -143,6 +143,10 @@ TEST(FormatDate, ShortDateAndLongTimeOfTheLocale) {
   EXPECT_EQ(FormatDate(EncodeDateTime(2000, 1, 1, 0, 0, 0, 1), c), "01/01/00 00:00:00");
   EXPECT_EQ(FormatDate(std::nan(""), c), "");
   EXPECT_EQ(FormatDate(1e12, c), "");
+  // Without a locale given, the C library formats in the user's locale: the
+  // same text as the stream.
+  for (double d : {36526.0, EncodeDateTime(2021, 7, 4, 13, 5, 9, 0), 0.0, -1.25, std::nan(""), 1e12})
+    EXPECT_EQ(FormatDate(d), FormatDate(d, UserLocale())) << d;
 }
 
 // ---------------------------------------------------------------- sizes
