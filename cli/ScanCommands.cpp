@@ -65,6 +65,17 @@ int Finish(TLibObj& lib, TCliHost& host, const std::string& file) {
   return host.Interrupted ? 1 : 0;
 }
 
+// The options add and update share.
+template <class TRequest>
+void ReadSharedOptions(const TArgs& a, TRequest& request) {
+  request.Levels = Levels(a);
+  request.FoldersOnly = a.Has("--folders-only");
+  request.Category = a.Value("--category");
+  request.Comments = a.Value("--comments");
+  request.ApplyToFolders = a.Has("--apply-folders");
+  request.ApplyToFiles = a.Has("--apply-files");
+}
+
 int CmdAdd(TGlobalData& g, TCliHost& host, const TArgs& a) {
   if (a.Positional().size() < 2) throw EUsage("missing arguments");
   if (a.Positional().size() > 2) throw EUsage("too many arguments");
@@ -72,13 +83,8 @@ int CmdAdd(TGlobalData& g, TCliHost& host, const TArgs& a) {
   TAddVolumeRequest request;
   request.Folder = SourceFolder(a.Positional()[1]);
   request.Title = a.Value("--title");
-  request.Levels = Levels(a);
-  request.Category = a.Value("--category");
-  request.Comments = a.Value("--comments");
   request.Location = a.Value("--location");
-  request.ApplyToFolders = a.Has("--apply-folders");
-  request.ApplyToFiles = a.Has("--apply-files");
-  request.FoldersOnly = a.Has("--folders-only");
+  ReadSharedOptions(a, request);
   request.Serial = GetVolumeInfo(request.Folder, kVolumeSerial);
 
   TLibObj& lib = OpenOrCreate(g, host, file);
@@ -101,13 +107,8 @@ int CmdUpdate(TGlobalData& g, TCliHost& host, const TArgs& a) {
   } else if (a.Has("--delete-missing") || a.Has("--folders-only") || !a.Value("--levels").empty()) {
     throw EUsage("--delete-missing, --levels and --folders-only need FOLDER");
   }
-  request.Levels = Levels(a);
   request.DeleteMissing = a.Has("--delete-missing");
-  request.FoldersOnly = a.Has("--folders-only");
-  request.Category = a.Value("--category");
-  request.Comments = a.Value("--comments");
-  request.ApplyToFolders = a.Has("--apply-folders");
-  request.ApplyToFiles = a.Has("--apply-files");
+  ReadSharedOptions(a, request);
 
   g.CurrentLibrary->OpenLibrary(file, false, false);
   if (host.ErrorShown) throw EReported{};

@@ -522,20 +522,20 @@ bool TRarReader::StoreComment(int64_t at, uint64_t size, std::optional<uint32_t>
   return true;
 }
 
+// The end of a volume: another follows when the end header announces it or
+// the last member continues.
+int TRarReader::End(TStep& step, bool nextAnnounced) {
+  step = TStep::End;
+  moreVolumes_ = nextAnnounced || (volume_ && lastSplitAfter_);
+  return ERAR_SUCCESS;
+}
+
 int TRarReader::Next4(TStep& step, TRarHeader& h) {
   TBlock4 b;
   const int r = ReadBlock4(*in_, pos_, b);
-  if (r == ERAR_END_ARCHIVE) {
-    step = TStep::End;
-    moreVolumes_ = volume_ && lastSplitAfter_;
-    return ERAR_SUCCESS;
-  }
+  if (r == ERAR_END_ARCHIVE) return End(step, false);
   if (r != ERAR_SUCCESS) return r;
-  if (b.type == kEndHead) {
-    step = TStep::End;
-    moreVolumes_ = (b.flags & kEarcNextVolume) || (volume_ && lastSplitAfter_);
-    return ERAR_SUCCESS;
-  }
+  if (b.type == kEndHead) return End(step, b.flags & kEarcNextVolume);
   if (b.type == kFileHead || b.type == kNewSubHead) {
     if (!HeaderCrcOk(b.raw, b.raw.size())) return ERAR_BAD_DATA;
   }
@@ -723,17 +723,9 @@ void TRarReader::ReadComment5() {
 int TRarReader::Next5(TStep& step, TRarHeader& h) {
   TBlock5 b;
   const int r = ReadBlock5(*in_, pos_, b);
-  if (r == ERAR_END_ARCHIVE) {
-    step = TStep::End;
-    moreVolumes_ = volume_ && lastSplitAfter_;
-    return ERAR_SUCCESS;
-  }
+  if (r == ERAR_END_ARCHIVE) return End(step, false);
   if (r != ERAR_SUCCESS) return r;
-  if (b.type == kHead5End) {
-    step = TStep::End;
-    moreVolumes_ = (b.body.Vint() & kEhfl5NextVolume) || (volume_ && lastSplitAfter_);
-    return ERAR_SUCCESS;
-  }
+  if (b.type == kHead5End) return End(step, b.body.Vint() & kEhfl5NextVolume);
   if (b.type != kHead5File) {
     // Service headers (comment, ACL, streams, quick open, recovery) and
     // anything unknown: skipped with their data.

@@ -144,6 +144,7 @@ class TRarReader {
   // checked against its CRC when there is one; false when it lies outside
   // the file or cannot be read.
   bool StoreComment(int64_t at, uint64_t size, std::optional<uint32_t> crc);
+  int End(TStep& step, bool nextAnnounced);
   int Next4(TStep& step, TRarHeader& header);
   int Next5(TStep& step, TRarHeader& header);
   int NextVolume();

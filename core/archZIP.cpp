@@ -156,6 +156,21 @@ int64_t FindDataEnd(const TFileInput& in, int64_t dataStart, ZipDirEntry& e, boo
   }
 }
 
+// The fields a central header (from its offset 6) and a local header (after
+// its signature) share, in the same order: "version needed" to the length of
+// the extra field.
+void ReadSharedFields(const uint8_t* p, ZipDirEntry& e) {
+  e.VersionNeeded = Le16(p);
+  e.Flags = Le16(p + 2);
+  e.Method = Le16(p + 4);
+  e.DosDateTime = Le32(p + 6);
+  e.Crc32 = Le32(p + 10);
+  e.CompressedSize = Le32(p + 14);
+  e.UncompressedSize = Le32(p + 18);
+  e.FileNameLength = Le16(p + 22);
+  e.ExtraFieldLength = Le16(p + 24);
+}
+
 }  // namespace
 
 TZip::TZip(THost* host) : host_(host) {}
@@ -282,15 +297,7 @@ bool TZip::TryCentralDirectory(const TFileInput& in, const std::vector<uint8_t>&
         break;
       }
       ZipDirEntry e;
-      e.VersionNeeded = Le16(h + 6);
-      e.Flags = Le16(h + 8);
-      e.Method = Le16(h + 10);
-      e.DosDateTime = Le32(h + 12);
-      e.Crc32 = Le32(h + 16);
-      e.CompressedSize = Le32(h + 20);
-      e.UncompressedSize = Le32(h + 24);
-      e.FileNameLength = static_cast<uint16_t>(nameLength);
-      e.ExtraFieldLength = static_cast<uint16_t>(extraLength);
+      ReadSharedFields(h + 6, e);
       e.FileName.assign(reinterpret_cast<const char*>(h + kCentralSize), nameLength);
       ApplyZip64Extra(h + kCentralSize + nameLength, extraLength, e, false);
       entries_.push_back(std::move(e));
@@ -334,15 +341,7 @@ std::string TZip::WalkLocalHeaders(const TFileInput& in) {
     ZipDirEntry e;
     bool ok = in.ReadAt(pos, h, sizeof h);
     if (ok) {
-      e.VersionNeeded = Le16(h);
-      e.Flags = Le16(h + 2);
-      e.Method = Le16(h + 4);
-      e.DosDateTime = Le32(h + 6);
-      e.Crc32 = Le32(h + 10);
-      e.CompressedSize = Le32(h + 14);
-      e.UncompressedSize = Le32(h + 18);
-      e.FileNameLength = Le16(h + 22);
-      e.ExtraFieldLength = Le16(h + 24);
+      ReadSharedFields(h, e);
       e.FileName.resize(e.FileNameLength);
       ok = in.ReadAt(pos + static_cast<int64_t>(kLocalFixed), e.FileName.data(), e.FileNameLength);
     }
