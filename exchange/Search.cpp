@@ -7,6 +7,7 @@
 #include <ctime>
 #include <unordered_map>
 #include <unordered_set>
+#include <variant>
 
 #include "core/CaseFold.h"
 #include "core/DateTime.h"
@@ -509,60 +510,81 @@ std::optional<TDateTime> ParseSearchDate(const std::string& text) {
   return ParseShortDate(text);
 }
 
+namespace {
+
+// The keys of the saved search file in the order they are written, each
+// with its criterion (and the largest value a number may take).
+using TSearchField = std::variant<std::string TSearchCriteria::*, bool TSearchCriteria::*, int32_t TSearchCriteria::*,
+                                  TDateTime TSearchCriteria::*>;
+struct TSearchKey {
+  const char* Key;
+  TSearchField Field;
+  int32_t Max = 0;
+};
+
+const TSearchKey kSearchKeys[] = {
+    {"File", &TSearchCriteria::Name},
+    {"Type", &TSearchCriteria::Type},
+    {"Cat", &TSearchCriteria::Category},
+    {"Comments", &TSearchCriteria::Comments},
+    {"Date1use", &TSearchCriteria::Date1Use},
+    {"Date1", &TSearchCriteria::Date1},
+    {"Date2use", &TSearchCriteria::Date2Use},
+    {"Date2", &TSearchCriteria::Date2},
+    {"SizeUse", &TSearchCriteria::SizeUse},
+    {"SizeSign", &TSearchCriteria::SizeSign, 2},
+    {"SizeRnd", &TSearchCriteria::SizeUnit, 2},
+    {"SizeVal", &TSearchCriteria::SizeValue, 2147483647},
+    {"Location", &TSearchCriteria::Location},
+    {"Anywhere", &TSearchCriteria::Anywhere},
+    {"Col Caption", &TSearchCriteria::ColCaption},
+    {"Col URL", &TSearchCriteria::ColUrl},
+    {"Col Comments", &TSearchCriteria::ColMemo},
+    {"Option Match Case", &TSearchCriteria::MatchCase},
+};
+
+}  // namespace
+
 void SaveSearch(const TSearchCriteria& c, const std::string& file) {
   TIniFile ini(file);
   ini.EraseSection(kSection);
-  ini.WriteString(kSection, "File", SingleLine(c.Name));
-  ini.WriteString(kSection, "Type", SingleLine(c.Type));
-  ini.WriteString(kSection, "Cat", SingleLine(c.Category));
-  ini.WriteString(kSection, "Comments", SingleLine(c.Comments));
-  ini.WriteBool(kSection, "Date1use", c.Date1Use);
-  ini.WriteString(kSection, "Date1", SearchDateText(c.Date1));
-  ini.WriteBool(kSection, "Date2use", c.Date2Use);
-  ini.WriteString(kSection, "Date2", SearchDateText(c.Date2));
-  ini.WriteBool(kSection, "SizeUse", c.SizeUse);
-  ini.WriteInteger(kSection, "SizeSign", c.SizeSign);
-  ini.WriteInteger(kSection, "SizeRnd", c.SizeUnit);
-  ini.WriteInteger(kSection, "SizeVal", c.SizeValue);
-  ini.WriteString(kSection, "Location", SingleLine(c.Location));
-  ini.WriteString(kSection, "Anywhere", SingleLine(c.Anywhere));
-  ini.WriteString(kSection, "Col Caption", SingleLine(c.ColCaption));
-  ini.WriteString(kSection, "Col URL", SingleLine(c.ColUrl));
-  ini.WriteString(kSection, "Col Comments", SingleLine(c.ColMemo));
-  ini.WriteBool(kSection, "Option Match Case", c.MatchCase);
+  for (const TSearchKey& k : kSearchKeys) {
+    std::visit(
+        [&](auto field) {
+          using T = std::remove_reference_t<decltype(c.*field)>;
+          if constexpr (std::is_same_v<T, const std::string>)
+            ini.WriteString(kSection, k.Key, SingleLine(c.*field));
+          else if constexpr (std::is_same_v<T, const bool>)
+            ini.WriteBool(kSection, k.Key, c.*field);
+          else if constexpr (std::is_same_v<T, const int32_t>)
+            ini.WriteInteger(kSection, k.Key, c.*field);
+          else
+            ini.WriteString(kSection, k.Key, SearchDateText(c.*field));
+        },
+        k.Field);
+  }
   ini.Save(file);
 }
 
 void LoadSearch(TSearchCriteria& c, const std::string& file) {
   const TIniFile ini(file);
-  auto text = [&](const char* key, std::string& field) { field = ini.ReadString(kSection, key, field); };
-  auto flag = [&](const char* key, bool& field) { field = ini.ReadBool(kSection, key, field); };
-  auto number = [&](const char* key, int32_t& field, int32_t max) {
-    const int32_t v = ini.ReadInteger(kSection, key, field);
-    if (v >= 0 && v <= max) field = v;
-  };
-  auto date = [&](const char* key, TDateTime& field) {
-    if (!ini.ValueExists(kSection, key)) return;
-    if (auto d = ParseSearchDate(ini.ReadString(kSection, key, std::string()))) field = *d;
-  };
-  text("File", c.Name);
-  text("Type", c.Type);
-  text("Cat", c.Category);
-  text("Comments", c.Comments);
-  flag("Date1use", c.Date1Use);
-  date("Date1", c.Date1);
-  flag("Date2use", c.Date2Use);
-  date("Date2", c.Date2);
-  flag("SizeUse", c.SizeUse);
-  number("SizeSign", c.SizeSign, 2);
-  number("SizeRnd", c.SizeUnit, 2);
-  number("SizeVal", c.SizeValue, 2147483647);
-  text("Location", c.Location);
-  text("Anywhere", c.Anywhere);
-  text("Col Caption", c.ColCaption);
-  text("Col URL", c.ColUrl);
-  text("Col Comments", c.ColMemo);
-  flag("Option Match Case", c.MatchCase);
+  for (const TSearchKey& k : kSearchKeys) {
+    std::visit(
+        [&](auto field) {
+          using T = std::remove_reference_t<decltype(c.*field)>;
+          if constexpr (std::is_same_v<T, std::string>) {
+            c.*field = ini.ReadString(kSection, k.Key, c.*field);
+          } else if constexpr (std::is_same_v<T, bool>) {
+            c.*field = ini.ReadBool(kSection, k.Key, c.*field);
+          } else if constexpr (std::is_same_v<T, int32_t>) {
+            const int32_t v = ini.ReadInteger(kSection, k.Key, c.*field);
+            if (v >= 0 && v <= k.Max) c.*field = v;
+          } else if (ini.ValueExists(kSection, k.Key)) {
+            if (auto d = ParseSearchDate(ini.ReadString(kSection, k.Key, std::string()))) c.*field = *d;
+          }
+        },
+        k.Field);
+  }
 }
 
 }  // namespace tw
