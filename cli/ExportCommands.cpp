@@ -104,20 +104,16 @@ bool HasSearchCriteria(const TArgs& a) {
 }
 
 // The search window's matches (its match list, also in duplicate mode), in
-// list order after the --sort columns.
-TExportSourceData SearchSource(TGlobalData& g, TLibObj& lib, const TArgs& a) {
-  if (!a.Values("--source").empty()) throw EUsage("--from-search and --source are two sources: give one");
-  if (a.Has("--collections")) throw EUsage("collection rows cannot be exported");
-  if (!a.Values("--replace-category").empty() || !a.Values("--replace-comments").empty())
-    throw EUsage("export does not replace: run find with the replace options first");
-  TSearchCriteria c = ParseSearchCriteria(a, false);
+// list order after the sorts.
+TExportSourceData SearchSource(TGlobalData& g, TLibObj& lib, const TArgs& a, TSearchCriteria c,
+                               const std::vector<int>& sorts) {
   SelectSearchNodes(c, lib, a);
   TSearch search(g, lib);
   TSearchResult result = search.Run(c);
   if (result.Error) throw EError(*result.Error);
   // The sorts act on the match list whichever list the window shows.
   result.DuplicatesVisible = false;
-  SortResult(search, result, false, SortColumns(a));
+  SortResult(search, result, false, sorts);
   TExportSourceData s;
   s.Source = esSearchResults;
   for (const TSearchRow& row : result.Rows) s.Results.push_back(row.Item);
@@ -130,13 +126,24 @@ int CmdExport(TGlobalData& g, TCliHost& host, const TArgs& a) {
   if (pos.size() > 2) throw EUsage("too many arguments");
   TExportOptions options = ParseOptions(a, pos[1]);
   const bool fromSearch = a.Has("--from-search");
-  if (!fromSearch && HasSearchCriteria(a)) throw EUsage("search criteria need --from-search before them");
-  if (fromSearch) SortColumns(a);
+  TSearchCriteria criteria;
+  std::vector<int> sorts;
+  if (fromSearch) {
+    if (!a.Values("--source").empty()) throw EUsage("--from-search and --source are two sources: give one");
+    if (a.Has("--collections")) throw EUsage("collection rows cannot be exported");
+    if (!a.Values("--replace-category").empty() || !a.Values("--replace-comments").empty())
+      throw EUsage("export does not replace: run find with the replace options first");
+    sorts = SortColumns(a);
+    criteria = ParseSearchCriteria(a, false);
+  } else if (HasSearchCriteria(a)) {
+    throw EUsage("search criteria need --from-search before them");
+  }
 
   TLibObj& lib = *g.CurrentLibrary;
   lib.OpenLibrary(pos[0], false, false);
   if (host.ErrorShown) throw EReported{};
-  TExportSourceData source = fromSearch ? SearchSource(g, lib, a) : ParseSource(lib, a.Values("--source"));
+  TExportSourceData source =
+      fromSearch ? SearchSource(g, lib, a, std::move(criteria), sorts) : ParseSource(lib, a.Values("--source"));
   TExport exporter(g, std::move(options), std::move(source));
   if (!exporter.Run()) throw EError(exporter.ErrorText());
   return 0;

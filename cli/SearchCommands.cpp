@@ -140,8 +140,6 @@ TSearchCriteria ParseSearchCriteria(const TArgs& a, bool dupes) {
     c.ReplaceComments = true;
     c.NewComments = a.Value("--replace-comments");
   }
-  // Checked before anything is saved or searched.
-  SortColumns(a);
   if (!a.Value("--save-search").empty()) SaveSearch(c, a.Value("--save-search"));
   return c;
 }
@@ -204,8 +202,9 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
   if (pos.size() > 1) throw EUsage("too many arguments");
   const std::string& file = pos[0];
 
-  TSearchCriteria c = ParseSearchCriteria(a, dupes);
+  // The sort columns are checked before a search is saved.
   const std::vector<int> sorts = SortColumns(a);
+  TSearchCriteria c = ParseSearchCriteria(a, dupes);
   g.CurrentLibrary->OpenLibrary(file, false, false);
   if (host.ErrorShown) throw EReported{};
   TLibObj& lib = *g.CurrentLibrary;
