@@ -23,6 +23,13 @@ enum TFieldIndex { fVolume, fSerial, fPath, fName, fSize, fDate, fCategory, fCom
 
 constexpr const char* kLineEnd = "\r\n";
 
+// A text of the entry's volume, empty without one; only the volume fields
+// walk up to the volume.
+std::string VolumeText(const TLibFolderItem& item, std::string TLibFolder::*field) {
+  const TLibFolder* volume = item.GetVolume();
+  return volume ? volume->*field : std::string();
+}
+
 }  // namespace
 
 // The file being written: lines go to a temporary file beside the target,
@@ -142,12 +149,11 @@ bool TExport::Accepts(const TLibFolderItem& item) const {
 
 std::string TExport::FieldText(int field, const TLibFolderItem& item) const {
   const std::string& q = options_.TextQualifier;
-  TLibFolder* volume = item.GetVolume();
   switch (field) {
     case fVolume:
-      return Enquote(volume ? volume->Name : std::string(), q);
+      return Enquote(VolumeText(item, &TLibFolder::Name), q);
     case fSerial:
-      return volume ? volume->Serial : std::string();
+      return VolumeText(item, &TLibFolder::Serial);
     case fPath:
       return PathOf(item.Folder);
     case fName:
@@ -167,7 +173,7 @@ std::string TExport::FieldText(int field, const TLibFolderItem& item) const {
     case fComments:
       return Enquote(JoinLines(item.Comments), q);
     case fLocation:
-      return Enquote(volume ? volume->Location : std::string(), q);
+      return Enquote(VolumeText(item, &TLibFolder::Location), q);
     case fType:
       return item.GetExtension();
     case fFilePath:
