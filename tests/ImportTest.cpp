@@ -156,6 +156,27 @@ TEST_F(ImportTest, ByteEqualKeysGiveOneEntryAndCaseVariantsStayTwo) {
   EXPECT_EQ(Dump(Lib().Folders.Top(0)), (std::vector<std::string>{"D CD1\\M", "F CD1\\M\\A.txt 4", "F CD1\\M\\a.txt 1"}));
 }
 
+// Enough keys that the duplicate lookup meets colliding slots: each key
+// listed twice, and the first line of each wins.
+TEST_F(ImportTest, ManyKeysWithRepeatsKeepTheFirstLineOfEach) {
+  // Sizes: 1000 + i on the first line of a key, 0 on its repeat.
+  std::string text;
+  for (int i = 499; i >= 0; --i)
+    text += "CD1,\\D" + std::to_string(i % 7) + "\\,f" + std::to_string(i) + "," + std::to_string(1000 + i) + "\n";
+  for (int i = 0; i < 500; ++i) text += "CD1,\\D" + std::to_string(i % 7) + "\\,f" + std::to_string(i) + ",0\n";
+  const TImportResult r = Run(text);
+  EXPECT_EQ(r.Lines, 500);
+  EXPECT_EQ(r.Recorded, 500);
+  EXPECT_EQ(Lib().FileCount, 500);
+  for (int i = 0; i < 500; i += 37) {
+    TLibFolder* folder = Lib().Folders.Top(0)->Data()->ChildFolder("D" + std::to_string(i % 7));
+    ASSERT_NE(folder, nullptr);
+    const TLibFolderItem* item = folder->Items.FindExact("f" + std::to_string(i));
+    ASSERT_NE(item, nullptr) << i;
+    EXPECT_EQ(item->Size, 1000 + i);
+  }
+}
+
 TEST_F(ImportTest, BadLinesAreLoggedAndTheRestIsImported) {
   TImportResult r = Run("CD1,\\M\\,good.txt,1\nCD1,\\M\\,,2\nCD1,\\a/b\\,x.txt,3\nCD1,\\M\\,sl/ash,4\n\n   \nCD1,,z,5\n");
   EXPECT_FALSE(r.Failed);
