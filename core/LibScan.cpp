@@ -2,6 +2,7 @@
 // archive members, and the marks and defaults of a volume update.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "core/CaseFold.h"
@@ -234,12 +235,12 @@ void TLibObj::ListArchive(const std::string& file, bool isRar,
         if (onRarHeader) onRarHeader(header);
         AddRarMember(header, r);
       };
-      rar.OnError = [this](TRAR&, const std::string& key, int) {
-        g_.AddMessage(Format(g_.GetText("msgsRarErr"), {g_.GetText(key)}));
+      rar.OnError = [this, &file](TRAR&, const std::string& key, int) {
+        g_.AddMessage(Format(g_.GetText("msgsRarErr"), {file + ": " + g_.GetText(key)}));
       };
       rar.Run();
-    } catch (const std::exception&) {
-      g_.AddMessage(Format(g_.GetText("msgsRarErr"), {file}));
+    } catch (const std::exception& e) {
+      g_.AddMessage(Format(g_.GetText("msgsRarErr"), {file + ": " + e.what()}));
     }
     return;
   }
@@ -247,8 +248,8 @@ void TLibObj::ListArchive(const std::string& file, bool isRar,
     TZip zip(&g_.Host());
     zip.OnDirUpdate = [this](TZip& z) { AddZipMembers(z); };
     zip.SetZipFilename(file);
-  } catch (const std::exception&) {
-    g_.AddMessage(Format(g_.GetText("msgsZipErr"), {file}));
+  } catch (const std::exception& e) {
+    g_.AddMessage(Format(g_.GetText("msgsZipErr"), {file + ": " + e.what()}));
   }
 }
 
@@ -279,11 +280,12 @@ void TLibObj::AddZipMembers(const TZip& zip) {
   if (!archive) return;
   try {
     for (const ZipDirEntry& entry : zip.Entries()) {
-      const std::string& stored = entry.FileName;
       // A directory entry names no file of its own.
-      if (!stored.empty() && stored.back() == '/') continue;
-      auto slash = stored.rfind('/');
-      std::string name = slash == std::string::npos ? stored : stored.substr(slash + 1);
+      if (entry.IsDirectory()) continue;
+      // The whole path inside the archive, as RAR members are recorded: two
+      // members of one name in different folders are two entries.
+      std::string name = entry.FileName;
+      std::replace(name.begin(), name.end(), '/', '\\');
       TLibFolderItem* item = archive->Items.FindExact(name);
       if (!item) {
         auto member = std::make_unique<TLibFolderItem>(&g_.TagsList);

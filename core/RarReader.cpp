@@ -723,7 +723,9 @@ void TRarReader::ReadComment5() {
 int TRarReader::Next5(TStep& step, TRarHeader& h) {
   TBlock5 b;
   const int r = ReadBlock5(*in_, pos_, b);
-  if (r == ERAR_END_ARCHIVE) return End(step, false);
+  // Every RAR 5 writer ends a volume with its end header: a volume that
+  // stops without one was cut short.
+  if (r == ERAR_END_ARCHIVE) return ERAR_BAD_DATA;
   if (r != ERAR_SUCCESS) return r;
   if (b.type == kHead5End) return End(step, b.body.Vint() & kEhfl5NextVolume);
   if (b.type != kHead5File) {

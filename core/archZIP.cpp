@@ -181,21 +181,24 @@ void TZip::SetZipFilename(const std::string& fileName) {
 }
 
 void TZip::Message(const std::string& text) {
-  if (showMessages_ && host_) host_->ShowMessage(text, TMsgKind::Error);
+  if (showMessages_ && host_) host_->ShowMessage(zipFilename_ + ": " + text, TMsgKind::Error);
 }
 
 void TZip::Read() {
   entries_.clear();
   fromCentral_ = false;
+  directoryError_.clear();
   std::string error;
   {
     // Missing, unreadable or not a regular file: nothing to list.
     TFileInput in(zipFilename_);
     if (in.Ok()) {
-      if (ReadCentralDirectory(in))
+      if (ReadCentralDirectory(in)) {
         fromCentral_ = true;
-      else
+        error = directoryError_;
+      } else {
         error = WalkLocalHeaders(in);
+      }
     }
   }  // the file is closed here
   if (OnDirUpdate) OnDirUpdate(*this);
@@ -238,6 +241,7 @@ bool TZip::TryCentralDirectory(const TFileInput& in, const std::vector<uint8_t>&
   uint64_t cdSize = Le32(r + 12);
   uint64_t cdOffset = Le32(r + 16);
   int64_t cdEnd = eocdPos;  // where the central directory actually ends
+  bool zip64 = false;
 
   // ZIP64: the locator just before the end record points at the ZIP64 end
   // record, which normally lies just before the locator.
@@ -258,15 +262,13 @@ bool TZip::TryCentralDirectory(const TFileInput& in, const std::vector<uint8_t>&
       cdSize = Le64(z + 40);
       cdOffset = Le64(z + 48);
       cdEnd = zPos;
+      zip64 = true;
     } else if (total == 0xFFFF || cdSize == kMax32 || cdOffset == kMax32) {
       return false;  // a ZIP64 archive whose ZIP64 end record cannot be found
     }
   }
 
   if (cdSize > static_cast<uint64_t>(cdEnd)) return false;
-  // Every central header takes at least 46 bytes.
-  if (total > cdSize / kCentralSize) return false;
-  if (total == 0) return true;  // a valid, empty archive
 
   // Where the stored offset says, else just before the end records (data
   // prepended to the archive shifts every offset by the same amount).
@@ -276,37 +278,49 @@ bool TZip::TryCentralDirectory(const TFileInput& in, const std::vector<uint8_t>&
   if (starts.empty() || starts[0] != shifted) starts.push_back(shifted);
 
   for (int64_t start : starts) {
+    if (cdSize == 0) break;
     uint8_t sig[4];
     if (!in.ReadAt(start, sig, 4) || Le32(sig) != kCentralSig) continue;
     if (static_cast<uint64_t>(size - start) < cdSize) continue;
     std::vector<uint8_t> cd(static_cast<size_t>(cdSize));
     if (!in.ReadAt(start, cd.data(), cd.size())) continue;
-    entries_.clear();
-    entries_.reserve(static_cast<size_t>(total));
-    size_t p = 0;
-    bool ok = true;
-    for (uint64_t i = 0; i < total; ++i) {
-      if (cd.size() - p < kCentralSize || Le32(&cd[p]) != kCentralSig) {
-        ok = false;
-        break;
-      }
-      const uint8_t* h = &cd[p];
-      const size_t nameLength = Le16(h + 28), extraLength = Le16(h + 30), commentLength = Le16(h + 32);
-      if (cd.size() - p - kCentralSize < nameLength + extraLength + commentLength) {
-        ok = false;
-        break;
-      }
-      ZipDirEntry e;
-      ReadSharedFields(h + 6, e);
-      e.FileName.assign(reinterpret_cast<const char*>(h + kCentralSize), nameLength);
-      ApplyZip64Extra(h + kCentralSize + nameLength, extraLength, e, false);
-      entries_.push_back(std::move(e));
-      p += kCentralSize + nameLength + extraLength + commentLength;
-    }
-    if (ok) return true;
+    if (ReadCentralHeaders(cd)) break;
   }
+  if (entries_.empty() && (cdSize > 0 || total > 0)) return false;
+
+  // The count of the end record: 16 bits wrap past 65,535 entries in an
+  // archive without ZIP64 records, which is no damage.
+  const uint64_t read = entries_.size();
+  const bool wrapped = !zip64 && read > 0xFFFF && (read & 0xFFFF) == total;
+  if (read != total && !wrapped)
+    directoryError_ = "Zip directory damaged: " + std::to_string(read) + " entries in " + std::to_string(cdSize) +
+                      " bytes, the end record counts " + std::to_string(total);
+  return true;
+}
+
+// The central headers of a whole directory, until its bytes are used up.
+// False when one of them is damaged or runs past the directory's end.
+bool TZip::ReadCentralHeaders(const std::vector<uint8_t>& cd) {
   entries_.clear();
-  return false;
+  for (size_t p = 0; p < cd.size();) {
+    if (cd.size() - p < kCentralSize || Le32(&cd[p]) != kCentralSig) {
+      entries_.clear();
+      return false;
+    }
+    const uint8_t* h = &cd[p];
+    const size_t nameLength = Le16(h + 28), extraLength = Le16(h + 30), commentLength = Le16(h + 32);
+    if (cd.size() - p - kCentralSize < nameLength + extraLength + commentLength) {
+      entries_.clear();
+      return false;
+    }
+    ZipDirEntry e;
+    ReadSharedFields(h + 6, e);
+    e.FileName.assign(reinterpret_cast<const char*>(h + kCentralSize), nameLength);
+    ApplyZip64Extra(h + kCentralSize + nameLength, extraLength, e, false);
+    entries_.push_back(std::move(e));
+    p += kCentralSize + nameLength + extraLength + commentLength;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -52,7 +52,9 @@ class TZip {
   // Stores the name and reads the archive at once. Raises OnDirUpdate in any
   // case; afterwards raises EError for a damaged archive that the local-header
   // walk could not finish ("Error reading Zip File", "Error 2 reading Zip
-  // file" ... "Error 5 reading Zip file"), keeping the records read so far.
+  // file" ... "Error 5 reading Zip file"), keeping the records read so far,
+  // and for a central directory whose entry count disagrees with its size
+  // (every entry the directory holds is kept).
   void SetZipFilename(const std::string& fileName);
 
   bool ShowMessages() const { return showMessages_; }
@@ -71,6 +73,7 @@ class TZip {
   void Read();
   bool ReadCentralDirectory(const TFileInput& in);
   bool TryCentralDirectory(const TFileInput& in, const std::vector<uint8_t>& tail, int64_t tailStart, size_t eocd);
+  bool ReadCentralHeaders(const std::vector<uint8_t>& cd);
   // Empty when the walk ended normally, else the error text.
   std::string WalkLocalHeaders(const TFileInput& in);
   void Message(const std::string& text);
@@ -79,6 +82,9 @@ class TZip {
   std::string zipFilename_;
   bool showMessages_ = true;
   bool fromCentral_ = false;
+  // A central directory read whole whose entry count disagrees with the
+  // entries it holds: raised after OnDirUpdate, with every entry listed.
+  std::string directoryError_;
   std::vector<ZipDirEntry> entries_;
 };
 

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "core/DateTime.h"
 #include "core/VolumeScan.h"
@@ -20,6 +23,28 @@ namespace fs = std::filesystem;
 
 const fs::path kArchives = fs::path(__FILE__).parent_path() / ".." / ".." / "shared" / "fixtures" / "archives";
 const fs::path kZips = kArchives / "zip";
+
+std::string Le(uint32_t v, int n) {
+  std::string s(n, '\0');
+  for (int i = 0; i < n; ++i) s[i] = static_cast<char>(v >> (8 * i));
+  return s;
+}
+
+// A stored ZIP archive of empty members (a name ending in "/" is a folder
+// entry), with its central directory.
+std::string StoredZip(const std::vector<std::string>& names) {
+  std::string local, central;
+  for (const auto& name : names) {
+    const std::string fields = Le(20, 2) + Le(0, 2) + Le(0, 2) + Le(0x378C8210, 4) + Le(0, 4) + Le(0, 4) + Le(0, 4) +
+                               Le(static_cast<uint32_t>(name.size()), 2) + Le(0, 2);
+    central += "PK\x01\x02" + Le(20, 2) + fields + Le(0, 2) + Le(0, 2) + Le(0, 2) + Le(0, 4) +
+               Le(static_cast<uint32_t>(local.size()), 4) + name;
+    local += "PK\x03\x04" + fields + name;
+  }
+  const auto count = static_cast<uint32_t>(names.size());
+  return local + central + "PK\x05\x06" + Le(0, 4) + Le(count, 2) + Le(count, 2) +
+         Le(static_cast<uint32_t>(central.size()), 4) + Le(static_cast<uint32_t>(local.size()), 4) + Le(0, 2);
+}
 
 int CountLogPrefix(const TTestHost& host, const std::string& prefix) {
   int n = 0;
@@ -241,9 +266,9 @@ TEST_F(ScanTest, ZipArchivesBecomeArchiveFolders) {
   TLibFolder* archive = sub->ChildFolder("x.zip");
   ASSERT_NE(archive, nullptr);
   EXPECT_TRUE(archive->IsArchiveFolder());
-  // Members by their names without directories, at their uncompressed sizes.
-  ASSERT_NE(archive->Items.FindExact("MANIFEST.MF"), nullptr);
-  EXPECT_EQ(archive->Items.FindExact("MANIFEST.MF")->Size, 113);
+  // Members by their whole paths inside the archive, at their uncompressed sizes.
+  ASSERT_NE(archive->Items.FindExact("META-INF\\MANIFEST.MF"), nullptr);
+  EXPECT_EQ(archive->Items.FindExact("META-INF\\MANIFEST.MF")->Size, 113);
   EXPECT_EQ(archive->Items.FindExact("tmp.class")->Size, 118);
   EXPECT_EQ(archive->Items.FindExact("tmp.class")->Date, EncodeDateTime(2007, 12, 3, 16, 32, 16, 0));
   // The folder counts the archive's folder instead of the archive's bytes.
@@ -252,8 +277,33 @@ TEST_F(ScanTest, ZipArchivesBecomeArchiveFolders) {
 
   // An archive that cannot be read is logged and the walk goes on.
   EXPECT_TRUE(v->Data()->Items.FindExact("broken.zip")->IsFolder);
-  EXPECT_EQ(host.Messages.size(), 1u);  // "No valid zip entries found"
+  ASSERT_EQ(host.Messages.size(), 1u);
+  EXPECT_EQ(host.Messages[0].first, root + "broken.zip: No valid zip entries found");
   EXPECT_NE(sub->Items.FindExact("plain.txt"), nullptr);
+}
+
+TEST_F(ScanTest, ZipMembersKeepTheirPathsInsideTheArchive) {
+  // Two members of one name in different folders are two entries; folder
+  // entries of the archive are no members.
+  std::ofstream(root + "docs.zip", std::ios::binary)
+      << StoredZip({"a/", "a/readme.txt", "b/readme.txt", "top.txt", "a/deep/x.txt"});
+  TFolderNode* v = Add({.Title = "V"});
+  TLibFolder* archive = v->Data()->ChildFolder("docs.zip");
+  ASSERT_NE(archive, nullptr);
+  std::vector<std::string> names;
+  for (const auto& item : archive->Items) names.push_back(item->Name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a\\deep\\x.txt", "a\\readme.txt", "b\\readme.txt", "top.txt"}));
+  EXPECT_EQ(archive->Items.FindExact("b\\readme.txt")->Date, EncodeDateTime(2007, 12, 12, 16, 16, 32, 0));
+
+  // A directory whose count disagrees keeps every member, and the log line
+  // names the archive.
+  std::string damaged = StoredZip({"one.txt", "two.txt"});
+  damaged.replace(damaged.size() - 14, 4, Le(3, 2) + Le(3, 2));
+  std::ofstream(root + "count.zip", std::ios::binary) << damaged;
+  TFolderNode* w = Add({.Title = "W"});
+  EXPECT_EQ(w->Data()->ChildFolder("count.zip")->Items.Count(), 2);
+  EXPECT_EQ(CountLogPrefix(host, "Zip error: " + root + "count.zip: Zip directory damaged: 2 entries"), 1);
 }
 
 TEST_F(ScanTest, RarArchivesBecomeArchiveFoldersWithMemberPaths) {

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -136,9 +137,11 @@ TResult List(const std::string& file, bool showMessages = true) {
   EXPECT_EQ(zip.ZipFilename(), file);
   r.entries = zip.Entries();
   r.fromCentral = zip.FromCentralDirectory();
+  // Every message names the archive it is about.
   for (const auto& [text, kind] : host.Messages) {
     EXPECT_EQ(kind, TMsgKind::Error);
-    r.messages.push_back(text);
+    EXPECT_EQ(text.rfind(file + ": ", 0), 0u) << text;
+    r.messages.push_back(text.substr(std::min(text.size(), file.size() + 2)));
   }
   EXPECT_EQ(r.updates, 1) << file;
   EXPECT_EQ(r.entriesAtUpdate, static_cast<int>(r.entries.size())) << file;
@@ -692,13 +695,42 @@ TEST_F(ZipTest, BrokenCentralDirectoryFallsBackToTheWalk) {
   const TResult r = List(Write("broken.zip", bytes));
   EXPECT_FALSE(r.fromCentral);
   EXPECT_EQ(r.Names(), (std::vector<std::string>{"a", "b"}));
-  // A count no directory of this size can hold.
-  bytes = w.bytes;
-  bytes.replace(bytes.size() - 12, 2, L16(60000));
-  bytes.replace(bytes.size() - 14, 2, L16(60000));
-  const TResult many = List(Write("many.zip", bytes));
-  EXPECT_FALSE(many.fromCentral);
-  EXPECT_EQ(many.Names(), (std::vector<std::string>{"a", "b"}));
+}
+
+// The directory is read until its size is used up; its entry count is checked
+// afterwards. A 16-bit count that wrapped past 65,535 entries is no damage;
+// any other disagreement is reported with every entry kept.
+TEST_F(ZipTest, TheDirectorySizeDecidesAndTheCountIsChecked) {
+  TZipWriter w;
+  w.Add({"a", "1"}).Add({"b", "2"}).Finish();
+  const auto withCount = [&](uint16_t count) {
+    std::string bytes = w.bytes;
+    bytes.replace(bytes.size() - 12, 2, L16(count));
+    bytes.replace(bytes.size() - 14, 2, L16(count));
+    return bytes;
+  };
+  const struct {
+    const char* name;
+    uint16_t count;
+  } table[] = {{"a count no directory of this size can hold", 60000}, {"a count too small", 1}};
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    const TResult r = List(Write("count.zip", withCount(row.count)));
+    EXPECT_TRUE(r.fromCentral);
+    EXPECT_EQ(r.Names(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(r.error.value_or(""), "Zip directory damaged: 2 entries in " + std::to_string(w.central.size()) +
+                                        " bytes, the end record counts " + std::to_string(row.count));
+  }
+
+  // 65,537 members without ZIP64 records: the count reads 1.
+  TZipWriter many;
+  for (int i = 0; i < 65537; ++i) many.Add({"m" + std::to_string(i), ""});
+  many.Finish();
+  const TResult wrapped = List(Write("wrapped.zip", many.bytes));
+  EXPECT_TRUE(wrapped.fromCentral);
+  EXPECT_FALSE(wrapped.error);
+  ASSERT_EQ(wrapped.entries.size(), 65537u);
+  EXPECT_EQ(wrapped.entries.back().FileName, "m65536");
 }
 
 // ZIP64: sizes above 4 GiB in the central directory, with the ZIP64 end
