@@ -6,6 +6,7 @@
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "core/LibClasses.h"
+#include "core/Utf8.h"
 #include "state/Error.h"
 #include "state/Globals.h"
 
@@ -67,14 +68,16 @@ int CmdTags(TGlobalData& g, TCliHost&, const TArgs& a) {
   for (const auto& file : a.Positional()) {
     TLibFolderItem item(&g.TagsList);
     g.Handlers.ProcessFile(file, item);
+    // Texts a file stores in another code page show as Windows-1252, as
+    // everywhere else.
     if (a.Has("--json")) {
       json tags = json::array();
-      for (const auto& t : item.TagInfo.Tags) tags.push_back(t);
-      files.push_back({{"file", file}, {"tags", tags}});
+      for (const auto& t : item.TagInfo.Tags) tags.push_back(DisplayUtf8(t));
+      files.push_back({{"file", DisplayUtf8(file)}, {"tags", tags}});
       continue;
     }
-    std::cout << file << '\n';
-    for (const auto& t : item.TagInfo.Tags) std::cout << '\t' << t << '\n';
+    std::cout << DisplayUtf8(file) << '\n';
+    for (const auto& t : item.TagInfo.Tags) std::cout << '\t' << DisplayUtf8(t) << '\n';
   }
   if (a.Has("--json")) std::cout << files.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
   return 0;

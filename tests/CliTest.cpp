@@ -171,6 +171,18 @@ TEST_F(CliTest, TagsPrintsTheLinesEachFileWouldReceive) {
   EXPECT_EQ(Cli("tags").status, 2);
 }
 
+TEST_F(CliTest, TagsShowTextsInAnotherCodePageAsWindows1252) {
+  // An ID3v1 title written in Latin-1: "Caf\xE9" shows as "Café", not as U+FFFD.
+  std::string tag(128, '\0');
+  tag.replace(0, 3, "TAG");
+  tag.replace(3, 4, "Caf\xE9");
+  tag[127] = '\xFF';
+  std::ofstream(Path("song.mp3"), std::ios::binary) << std::string(200, '\0') << tag;
+  const nlohmann::json j = nlohmann::json::parse(Cli("tags --json " + Q(Path("song.mp3"))).out);
+  EXPECT_EQ(j[0]["tags"][0], "Title=Caf\xC3\xA9");
+  EXPECT_EQ(Cli("tags " + Q(Path("song.mp3"))).out, Path("song.mp3") + "\n\tTitle=Caf\xC3\xA9\n");
+}
+
 TEST_F(CliTest, DuPrintsLibraryVolumeAndFolderSizes) {
   std::string lib = MakeLibrary("lib.twl", "CD");
   TRun all = Cli("du " + Q(lib));
