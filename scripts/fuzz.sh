@@ -54,6 +54,18 @@ if [ -d "$audio" ]; then
   seed_audio fuzz_optimfrog '*.ofr' '*.ofs'
 fi
 
+# The encoder-made files of the tests, which the clone always has.
+data="$(cd "$(dirname "$0")/.." && pwd)/tests/data"
+seed_from "$data" fuzz_aac '*.aac'
+seed_from "$data" fuzz_wav '*.wav'
+seed_from "$data" fuzz_ogg '*.ogg'
+seed_from "$data" fuzz_mpeg '*.mp3'
+seed_from "$data" fuzz_id3v2 '*.mp3'
+seed_from "$data" fuzz_wma '*.wma'
+seed_from "$data" fuzz_wavpack '*.wv'
+seed_from "$data" fuzz_apetag '*.wv'
+seed_from "$data" fuzz_flac '*.flac'
+
 targets=()
 for f in "$fuzz_bin"/fuzz_*; do
   # FUZZ_TARGETS="fuzz_aac fuzz_wav" runs only those.

@@ -24,8 +24,8 @@ enum : uint8_t { kCBR = 1, kVBR = 2 };
 
 // Bit fields of the file: count bits (at most 25) at a bit position, taken
 // from the big-endian 32-bit word at the position's byte. Bytes past the end
-// of the file count as zero. A small window keeps a frame walk to one read
-// per frame header.
+// of the file count as zero. A window of the file keeps a frame walk to one
+// read per few dozen frames.
 class TBitReader {
  public:
   explicit TBitReader(const TFileInput& file) : file_(file) {}
@@ -39,7 +39,7 @@ class TBitReader {
   }
 
  private:
-  static constexpr size_t kWindow = 64;
+  static constexpr size_t kWindow = 16 * 1024;
 
   void Fill(int64_t byte) {
     window_.fill(0);
@@ -51,6 +51,48 @@ class TBitReader {
   std::array<unsigned char, kWindow> window_{};
   int64_t start_ = -1;
 };
+
+// The channels of an ADIF program configuration whose object type starts at
+// bit p: every front, side and back element is one channel or, when it is a
+// channel pair, two; every LFE element is one.
+uint8_t AdifChannels(TBitReader& bits, int64_t p) {
+  const uint32_t front = bits.Bits(p + 6, 4), side = bits.Bits(p + 10, 4), back = bits.Bits(p + 14, 4);
+  const uint32_t lfe = bits.Bits(p + 18, 2);
+  int64_t q = p + 27;                   // after the data and coupling element counts
+  if (bits.Bits(q++, 1)) q += 4;        // mono mixdown
+  if (bits.Bits(q++, 1)) q += 4;        // stereo mixdown
+  if (bits.Bits(q++, 1)) q += 3;        // matrix mixdown
+  uint32_t channels = lfe;
+  for (uint32_t i = 0; i < front + side + back; ++i, q += 5) channels += 1 + bits.Bits(q, 1);
+  return static_cast<uint8_t>(channels);
+}
+
+// The ADTS frame walk: every frame header in a row from the start of the
+// stream, its 13-bit length at bit 30 and the buffer fullness after it. The
+// first frame gives the stream values and, by its fullness, the rate type
+// (7FF: variable); the bit rate is measured over all frames of either type,
+// since one frame of a constant rate stream is not its rate.
+void WalkAdts(TBitReader& bits, int64_t start, TAACfile& aac) {
+  int64_t frames = 0, total = 0;
+  while (start + total < int64_t(aac.FileSize)) {
+    const int64_t p = (start + total) * 8;
+    if (bits.Bits(p, 12) != 0xFFF) break;
+    if (frames == 0) {
+      aac.MPEGVersionID = bits.Bits(p + 12, 1) == 0 ? 2 : 1;
+      aac.ProfileID = static_cast<uint8_t>(bits.Bits(p + 16, 2) + 1);
+      aac.SampleRate = kSampleRates[bits.Bits(p + 18, 4)];
+      aac.Channels = static_cast<uint8_t>(bits.Bits(p + 23, 3));
+      aac.BitRateTypeID = bits.Bits(p + 43, 11) == 0x7FF ? kVBR : kCBR;
+    }
+    const uint32_t frameLength = bits.Bits(p + 30, 13);
+    // A zero length would revisit the same header forever.
+    if (frameLength == 0) break;
+    ++frames;
+    total += frameLength;
+  }
+  if (frames > 0)
+    aac.BitRate = static_cast<uint32_t>(std::nearbyint(aac.SampleRate * (double(total) * 8 / 1024 / double(frames))));
+}
 
 }  // namespace
 
@@ -100,26 +142,9 @@ bool TAACfile::ReadFromFile(const std::string& fileName) {
       MPEGVersionID = 2;
       ProfileID = static_cast<uint8_t>(bits.Bits(p, 2) + 1);
       SampleRate = kSampleRates[bits.Bits(p + 2, 4)];
-      Channels = static_cast<uint8_t>(bits.Bits(p + 6, 4) + bits.Bits(p + 10, 4) + bits.Bits(p + 14, 4) +
-                                      bits.Bits(p + 18, 2));
+      Channels = AdifChannels(bits, p);
     } else if (HeaderTypeID == kADTS) {
-      int64_t frames = 0, total = 0;
-      do {
-        ++frames;
-        const int64_t p = (start + total) * 8;
-        if (bits.Bits(p, 12) != 0xFFF) break;
-        MPEGVersionID = bits.Bits(p + 12, 1) == 0 ? 2 : 1;
-        ProfileID = static_cast<uint8_t>(bits.Bits(p + 16, 2) + 1);
-        SampleRate = kSampleRates[bits.Bits(p + 18, 4)];
-        Channels = static_cast<uint8_t>(bits.Bits(p + 23, 3));
-        const int64_t lengthAt = MPEGVersionID == 2 ? p + 32 : p + 30;
-        const uint32_t frameLength = bits.Bits(lengthAt, 13);
-        total += frameLength;
-        BitRateTypeID = bits.Bits(lengthAt + 13, 11) == 0x7FF ? kVBR : kCBR;
-        // A zero length would revisit the same header forever.
-        if (BitRateTypeID == kCBR || frameLength == 0) break;
-      } while (start + total < int64_t(FileSize));
-      BitRate = static_cast<uint32_t>(std::nearbyint(SampleRate * (double(total) * 8 / 1024 / double(frames))));
+      WalkAdts(bits, start, *this);
     }
     return true;
   } catch (const std::exception&) {

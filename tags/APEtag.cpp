@@ -138,7 +138,10 @@ bool TAPEtag::ReadFromFile(const std::string& fileName) {
 
 void RunAPEHandler(const std::string& file, TTagInfo& tags) {
   TAPEtag ape;
-  if (!ape.ReadFromFile(file)) return;
+  if (ape.ReadFromFile(file)) CopyAPEtag(ape, tags);
+}
+
+void CopyAPEtag(const TAPEtag& ape, TTagInfo& tags) {
   tags.AddTag("Artist", ape.Artist);
   tags.AddTag("Title", ape.Title);
   tags.AddTag("Album", ape.Album);

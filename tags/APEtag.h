@@ -31,5 +31,8 @@ class TAPEtag {
 
 // The "APE" handler: the APE copy into the tag record.
 void RunAPEHandler(const std::string& file, TTagInfo& tags);
+// The APE copy: "Artist", "Title", "Album", "Year", "Genre", "Comments",
+// "Track", "Copyright".
+void CopyAPEtag(const TAPEtag& ape, TTagInfo& tags);
 
 }  // namespace tw

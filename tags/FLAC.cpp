@@ -1,11 +1,9 @@
 #include "tags/FLAC.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
 
+#include "tags/ByteOrder.h"
+#include "tags/FileInput.h"
 #include "tags/TagClasses.h"
 #include "tags/TagCopies.h"
 
@@ -14,28 +12,8 @@ namespace tw {
 namespace {
 
 constexpr size_t kHeadSize = 42;
-
-// Reads up to n bytes from the start of a regular file into buf (the rest
-// stays as it was) and gives the file's size; anything but a regular file
-// is refused without blocking.
-bool ReadHead(const std::string& fileName, unsigned char* buf, size_t n, int64_t& fileSize) {
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (ok) {
-    fileSize = static_cast<int64_t>(st.st_size);
-    size_t done = 0;
-    while (done < n) {
-      const ssize_t r = ::pread(fd, buf + done, n - done, static_cast<off_t>(done));
-      if (r < 0) ok = false;
-      if (r <= 0) break;
-      done += static_cast<size_t>(r);
-    }
-  }
-  ::close(fd);
-  return ok;
-}
+constexpr uint8_t kVorbisCommentBlock = 4;
+constexpr int kMaxBlocks = 1024;
 
 }  // namespace
 
@@ -45,10 +23,11 @@ bool TFLACfile::ReadFromFile(const std::string& fileName) {
   Reset();
   ID3v1.ReadFromFile(fileName);
   ID3v2.ReadFromFile(fileName);
-  unsigned char h[kHeadSize] = {};  // bytes past the end count as zero
-  int64_t size = 0;
-  if (!ReadHead(fileName, h, kHeadSize, size)) return false;
-  FileLength = size;
+  TFileInput in(fileName);
+  if (!in.Ok()) return false;
+  uint8_t h[kHeadSize] = {};  // bytes past the end count as zero
+  in.ReadUpTo(0, h, kHeadSize);
+  FileLength = in.Size();
   if (std::memcmp(h, "fLaC", 4) != 0) return false;
   SampleRate = static_cast<uint32_t>(h[18]) << 12 | static_cast<uint32_t>(h[19]) << 4 | h[20] >> 4;
   Channels = static_cast<uint8_t>(((h[20] >> 1) & 0x07) + 1);
@@ -56,7 +35,26 @@ bool TFLACfile::ReadFromFile(const std::string& fileName) {
   // The top four bits of the count (low nibble of byte 21) are dropped.
   Samples = static_cast<int64_t>(static_cast<uint32_t>(h[22]) << 24 | static_cast<uint32_t>(h[23]) << 16 |
                                  static_cast<uint32_t>(h[24]) << 8 | h[25]);
+  ReadComments(in);
   return true;
+}
+
+// The metadata blocks after the signature, up to the last one: the Vorbis
+// comment block carries the file's tags.
+void TFLACfile::ReadComments(const TFileInput& in) {
+  int64_t pos = 4;
+  for (int i = 0; i < kMaxBlocks; ++i) {
+    uint8_t b[4];
+    if (!in.ReadAt(pos, b, sizeof b)) return;
+    const uint32_t length = Be24(b + 1);
+    if ((b[0] & 0x7F) == kVorbisCommentBlock) {
+      Comments = ReadVorbisComments(in, pos + 4);
+      HasComments = true;
+      return;
+    }
+    if (b[0] & 0x80) return;  // the last block
+    pos += 4 + length;
+  }
 }
 
 bool TFLACfile::IsValid() const { return Channels > 0 && SampleRate > 0 && BitsPerSample > 0 && Samples > 0; }
@@ -71,6 +69,7 @@ void RunFLACHandler(const std::string& file, TTagInfo& tags) {
   // The copies add only what the tag readers found.
   if (flac.ID3v1.Exists) CopyID3v1(flac.ID3v1, tags);
   if (flac.ID3v2.Exists) CopyID3v2(flac.ID3v2, tags);
+  if (flac.HasComments) CopyVorbisComments(flac.Comments, tags);
   tags.AddTag("Channels", static_cast<int64_t>(flac.Channels));
   tags.AddTag("SampleRateHZ", static_cast<int64_t>(flac.SampleRate));
   tags.AddTag("BitsPerSample", static_cast<int64_t>(flac.BitsPerSample));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/Utf8.h"
+#include "tags/ID3v1.h"
 
 namespace tw {
 
@@ -199,6 +200,29 @@ std::string FirstChars(const std::string& s, size_t n) {
   return s.substr(0, i);
 }
 
+// Four characters a 2.3 or 2.4 frame ID is made of: a capital first, then
+// capitals and digits.
+bool IsFrameID(const unsigned char* p) {
+  auto capitalOrDigit = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+  return p[0] >= 'A' && p[0] <= 'Z' && capitalOrDigit(p[1]) && capitalOrDigit(p[2]) && capitalOrDigit(p[3]);
+}
+
+// The genre text: a number of the ID3v1 list alone, "(17)" or "17", is that
+// genre's name; otherwise everything up to and including the last ")" goes,
+// so "(17)Rock" gives Rock.
+std::string GenreText(std::string genre) {
+  std::string_view number = genre;
+  if (number.size() > 2 && number.front() == '(' && number.back() == ')') number = number.substr(1, number.size() - 2);
+  if (!number.empty() && number.size() <= 3 &&
+      std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    const std::string name = ID3v1GenreName(static_cast<unsigned>(std::stoi(std::string(number))));
+    if (!name.empty()) return name;
+  }
+  const size_t paren = genre.rfind(')');
+  if (paren != std::string::npos) genre.erase(0, paren + 1);
+  return genre;
+}
+
 struct TWalk {
   std::array<std::string, kSlots> slots;
 };
@@ -209,7 +233,10 @@ void WalkFrames(const TTagBytes& bytes, uint8_t version, uint8_t flags, uint64_t
     unsigned char ext[4];
     if (bytes.Read(pos, ext, 4) != 4) return;
     // 2.3 counts the size field apart, 2.4 counts it in (and codes it 7-bit).
-    pos += version == 3 ? 4 + uint64_t{BigEndian(ext, 4)} : uint64_t{SyncSafe(ext)};
+    const uint64_t skip = version == 3 ? 4 + uint64_t{BigEndian(ext, 4)} : uint64_t{SyncSafe(ext)};
+    // Writers that set the flag without writing the header put a frame
+    // there; a size that does not fit the tag is no header either.
+    if (!IsFrameID(ext) && pos + skip < limit) pos += skip;
   }
   const size_t headerLen = version == 2 ? 6 : 10;
   const size_t idLen = version == 2 ? 3 : 4;
@@ -301,9 +328,7 @@ bool TID3v2::ReadFromFile(const std::string& fileName) {
   TrackString = text(4);
   Track = TrackNumber(TrackString);
   Year = text(5).empty() ? FirstChars(text(13), 4) : text(5);
-  Genre = text(6);
-  size_t paren = Genre.rfind(')');
-  if (paren != std::string::npos) Genre.erase(0, paren + 1);
+  Genre = GenreText(text(6));
   Comment = CommentText(walk.slots[7]);
   return true;
 }

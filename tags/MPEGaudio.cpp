@@ -76,14 +76,20 @@ void DecodeHeader(const uint8_t* b, FrameHeader& f) {
   f.EmphasisID = b[3] & 3;
 }
 
+// A Xing header ("Info" in the constant-rate files LAME writes) holds its
+// fields in the order of its flag bits: frames (1), bytes (2), a table of
+// contents (4), a quality scale (8); the encoder signature follows them.
 void ReadVBR(const uint8_t* p, VBRData& vbr) {
-  if (std::memcmp(p, "Xing", 4) == 0) {
+  if (std::memcmp(p, "Xing", 4) == 0 || std::memcmp(p, "Info", 4) == 0) {
     vbr.Found = true;
-    vbr.ID = "Xing";
-    vbr.Frames = Be32(p + 8);
-    vbr.Bytes = Be32(p + 12);
-    vbr.Scale = p[119];
-    vbr.VendorID.assign(reinterpret_cast<const char*>(p + 120), 8);
+    vbr.ID.assign(reinterpret_cast<const char*>(p), 4);
+    const uint32_t flags = static_cast<uint32_t>(Be32(p + 4));
+    size_t at = 8;
+    if (flags & 1) vbr.Frames = Be32(p + at), at += 4;
+    if (flags & 2) vbr.Bytes = Be32(p + at), at += 4;
+    if (flags & 4) at += 100;
+    if (flags & 8) vbr.Scale = p[at + 3], at += 4;
+    vbr.VendorID.assign(reinterpret_cast<const char*>(p + at), 8);
   } else if (std::memcmp(p, "VBRI", 4) == 0) {
     vbr.Found = true;
     vbr.ID = "VBRI";
@@ -252,12 +258,18 @@ std::string TMPEGaudio::Layer() const { return kLayerNames[Frame.LayerID & 3]; }
 
 int64_t TMPEGaudio::SampleRate() const { return MPEGSampleRate(Frame.VersionID, Frame.SampleRateID); }
 
+// With a frame count: the audio bytes (the header's count, else the span
+// between the first frame and the ID3v1 tag) over the duration of the
+// frames, coefficient x frames x 8 / sample rate.
 int64_t TMPEGaudio::BitRate() const {
   if (VBR.Found && VBR.Frames > 0) {
-    const double coefficient = static_cast<double>(MPEGCoefficient(Frame.VersionID, Frame.LayerID));
+    const int64_t coefficient = MPEGCoefficient(Frame.VersionID, Frame.LayerID);
     if (coefficient == 0) return 0;
-    const double kbits = (static_cast<double>(VBR.Bytes) / VBR.Frames - static_cast<double>(Padding(Frame))) *
-                         static_cast<double>(SampleRate()) / coefficient / 1000;
+    const int64_t bytes = VBR.Bytes > 0 ? VBR.Bytes
+                                        : int64_t{FileLength} - ID3v2.Size - Frame.Position -
+                                              (ID3v1.Exists ? kID3v1Size : 0);
+    const double kbits = static_cast<double>(bytes) * static_cast<double>(SampleRate()) /
+                         (static_cast<double>(coefficient) * VBR.Frames * 1000);
     return static_cast<int64_t>(std::nearbyint(kbits));  // half to even in the default mode
   }
   return MPEGBitRate(Frame.VersionID, Frame.LayerID, Frame.BitRateID);
@@ -297,7 +309,7 @@ uint8_t TMPEGaudio::EncoderID() const {
     const bool gogo = StartsWith(VBR.VendorID, "GOGO") || StartsWith(VBR.VendorID, "MPGE");
     if (lame) id = 3;
     if (gogo) id = 5;
-    if (VBR.ID == "Xing" && !lame && !gogo) id = 1;
+    if ((VBR.ID == "Xing" || VBR.ID == "Info") && !lame && !gogo) id = 1;
     if (VBR.ID == "VBRI") id = 2;
     return id;
   }

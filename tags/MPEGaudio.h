@@ -37,11 +37,11 @@ struct FrameHeader {
 // The variable-bit-rate header; all zero when absent.
 struct VBRData {
   bool Found = false;
-  std::string ID;  // "Xing" or "VBRI"
+  std::string ID;  // "Xing", "Info" (a Xing header of a constant-rate file) or "VBRI"
   int32_t Frames = 0;
   int32_t Bytes = 0;
   uint8_t Scale = 0;
-  std::string VendorID;  // 8 raw characters, Xing headers only
+  std::string VendorID;  // 8 raw characters, Xing and Info headers only
 };
 
 class TMPEGaudio {

@@ -15,7 +15,7 @@ class TOggVorbis {
   bool Valid = false;
   uint32_t FileSize = 0;
   uint8_t ChannelModeID = 0;  // 0 unknown, 1 mono, 2 stereo
-  uint16_t SampleRate = 0;    // Hz
+  uint32_t SampleRate = 0;    // Hz
   uint16_t BitRateNominal = 0;  // kbit/s
   uint32_t Samples = 0;
   std::string Title;

@@ -1,11 +1,9 @@
 #include "tags/WAV.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
 
+#include "tags/ByteOrder.h"
+#include "tags/FileInput.h"
 #include "tags/TagClasses.h"
 
 namespace tw {
@@ -13,31 +11,26 @@ namespace tw {
 namespace {
 
 constexpr size_t kHeaderSize = 44;
+constexpr int64_t kFirstChunk = 12;  // after "RIFF", its size and "WAVE"
+constexpr int kMaxChunks = 1024;
+constexpr uint32_t kUnknownLength = 0xFFFFFFFF;  // written by recorders that stream
 
-// Reads the start of a regular file; anything else (FIFO, device) is refused
-// without blocking. False unless all n bytes came.
-bool ReadHead(const std::string& fileName, unsigned char* buf, size_t n) {
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return false;
-  struct stat st {};
-  size_t done = 0;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    while (done < n) {
-      ssize_t r = ::pread(fd, buf + done, n - done, static_cast<off_t>(done));
-      if (r <= 0) break;
-      done += static_cast<size_t>(r);
-    }
+// The size of the "data" chunk, wherever it lies among the chunks after the
+// "WAVE" identifier (format headers of any length, lists, cue points); -1
+// when there is none. A length the writer left unknown runs to the end of
+// the file.
+int64_t DataChunkSize(const TFileInput& in) {
+  int64_t pos = kFirstChunk;
+  for (int i = 0; i < kMaxChunks; ++i) {
+    uint8_t h[8];
+    if (!in.ReadAt(pos, h, sizeof h)) return -1;
+    const uint32_t size = Le32(h + 4);
+    pos += 8;
+    if (std::memcmp(h, "data", 4) == 0) return size == kUnknownLength ? in.Size() - pos : size;
+    pos += size + (size & 1);  // chunks are padded to even sizes
   }
-  ::close(fd);
-  return done == n;
+  return -1;
 }
-
-uint32_t LeU32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
-uint16_t LeU16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 }  // namespace
 
@@ -45,16 +38,18 @@ void TWAVfile::Reset() { *this = TWAVfile(); }
 
 bool TWAVfile::ReadFromFile(const std::string& fileName) {
   Reset();
-  unsigned char h[kHeaderSize];
-  if (!ReadHead(fileName, h, kHeaderSize)) return false;
-  const uint16_t channels = LeU16(h + 22);
+  TFileInput in(fileName);
+  uint8_t h[kHeaderSize];
+  if (!in.Ok() || !in.ReadAt(0, h, kHeaderSize)) return false;
+  const uint16_t channels = Le16(h + 22);
   if (std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVE", 4) == 0 && std::memcmp(h + 12, "fmt ", 4) == 0 &&
       (channels == 1 || channels == 2)) {
     Valid = true;
     ChannelModeID = static_cast<uint8_t>(channels);
-    SampleRate = static_cast<uint16_t>(LeU32(h + 24));
-    BitsPerSample = static_cast<uint8_t>(LeU16(h + 34));
-    FileSize = LeU32(h + 4) + 8u;  // wraps in 32 bits like the field
+    SampleRate = Le32(h + 24);
+    BitsPerSample = static_cast<uint8_t>(Le16(h + 34));
+    FileSize = Le32(h + 4) + 8u;  // wraps in 32 bits like the field
+    DataSize = DataChunkSize(in);
   }
   return true;
 }
@@ -66,8 +61,10 @@ std::string TWAVfile::ChannelMode() const {
 
 double TWAVfile::Duration() const {
   if (!Valid || SampleRate == 0 || BitsPerSample == 0 || ChannelModeID == 0) return 0;
-  // Signed: a RIFF size below 36 gives a negative length, as the header says.
-  const double bits = static_cast<double>((static_cast<int64_t>(FileSize) - 44) * 8);
+  // Without a data chunk the RIFF size tells; signed: a RIFF size below 36
+  // gives a negative length, as the header says.
+  const int64_t bytes = DataSize >= 0 ? DataSize : static_cast<int64_t>(FileSize) - 44;
+  const double bits = static_cast<double>(bytes * 8);
   return bits / SampleRate / BitsPerSample / ChannelModeID;
 }
 

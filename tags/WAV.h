@@ -1,5 +1,5 @@
-// PCM WAV: the fixed 44-byte RIFF/WAVE header; the duration follows from the
-// RIFF size, not from the data chunk.
+// PCM WAV: the format from the fixed 44-byte RIFF/WAVE header, the duration
+// from the size of the "data" chunk wherever it lies.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +13,10 @@ class TWAVfile {
  public:
   bool Valid = false;
   uint8_t ChannelModeID = 0;  // the channel count, 1 or 2
-  uint16_t SampleRate = 0;    // low 16 bits of the header's rate
+  uint32_t SampleRate = 0;    // Hz
   uint8_t BitsPerSample = 0;
   uint32_t FileSize = 0;      // RIFF size + 8
+  int64_t DataSize = -1;      // bytes of the "data" chunk; -1 when there is none
 
   void Reset();
   // False when the file cannot be read or is shorter than the header; true

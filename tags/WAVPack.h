@@ -1,6 +1,8 @@
-// WavPack up to version 3: a RIFF/WAVE file whose "data" chunk starts with a
-// "wvpk" block. The format comes from the "fmt " chunk, the length from that
-// block; the tags tell how much of the file is not audio.
+// WavPack files. Up to version 3: a RIFF/WAVE file whose "data" chunk starts
+// with a "wvpk" block; the format comes from the "fmt " chunk, the length
+// from that block. From version 4 the file is a row of "wvpk" blocks whose
+// first one gives format and length. The tags tell how much of the file is
+// not audio; an APEv2 tag at the end carries the texts.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 
 namespace tw {
 
+class TFileInput;
 class TTagInfo;
 
 class TWAVPackfile {
@@ -31,14 +34,16 @@ class TWAVPackfile {
   TAPEtag APEtag;
 
   void Reset();
-  // False when the file is not a readable regular file or has fewer than the
-  // 12 bytes of "RIFF", size and "WAVE" where the audio starts; true
-  // otherwise, also when those are not there (a WavPack 4 file), so that the
-  // ID3v1 values of such a file still count.
+  // False when the file is not a readable regular file or has fewer than 12
+  // bytes where the audio starts; true otherwise, also when it is neither
+  // form, so that the tag values of such a file still count.
   bool ReadFromFile(const std::string& fileName);
+
+ private:
+  void ReadBlock4(const TFileInput& in, int64_t at, int64_t tagSize);
 };
 
-// The "WPA" handler: the ID3v1 copy, "Channels", "SampleRateHZ",
+// The "WPA" handler: the ID3v1 copy, the APE copy, "Channels", "SampleRateHZ",
 // "BitsPerSample", "DurationSec". The third field keeps the bits value it has
 // always carried but under the name the WAV and FLAC handlers use for it, not
 // "BitRateKBS"; `BitRate` stays unused.

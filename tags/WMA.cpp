@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "core/Utf8.h"
+#include "tags/ByteOrder.h"
 #include "tags/FileInput.h"
 #include "tags/TagClasses.h"
 
@@ -37,10 +38,14 @@ class TStream {
     return static_cast<uint16_t>(b[0] | b[1] << 8);
   }
   uint32_t U32() {
-    unsigned char b[4];
+    uint8_t b[4];
     Read(b, 4);
-    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16 |
-           static_cast<uint32_t>(b[3]) << 24;
+    return Le32(b);
+  }
+  uint64_t U64() {
+    uint8_t b[8];
+    Read(b, 8);
+    return Le64(b);
   }
 
  private:
@@ -68,7 +73,9 @@ constexpr TGuid kStreamPropertiesObject = Guid(0xB7DC0791, 0xA9B7, 0x11CF, 0x8EE
 constexpr TGuid kContentDescriptionObject = Guid(0x75B22633, 0x668E, 0x11CF, 0xA6D9, 0x00AA0062CE6C);
 constexpr TGuid kExtendedContentDescriptionObject = Guid(0xD2D0A440, 0xE307, 0x11D2, 0x97F0, 0x00A0C95EA850);
 
-enum TSlot { kTitle, kArtist, kAlbum, kTrack, kYear, kGenre, kComment, kSlots };
+// WM/TrackNumber (counted from 1, what current writers use) has its own slot:
+// it wins over the older WM/Track, whichever comes first.
+enum TSlot { kTitle, kArtist, kAlbum, kTrack, kYear, kGenre, kComment, kTrackNumber, kSlots };
 
 struct TDescriptorName {
   const char16_t* Name;
@@ -76,8 +83,11 @@ struct TDescriptorName {
 };
 constexpr TDescriptorName kDescriptorNames[] = {
     {u"WM/TITLE", kTitle}, {u"WM/AUTHOR", kArtist}, {u"WM/ALBUMTITLE", kAlbum},    {u"WM/TRACK", kTrack},
-    {u"WM/YEAR", kYear},   {u"WM/GENRE", kGenre},   {u"WM/DESCRIPTION", kComment},
+    {u"WM/YEAR", kYear},   {u"WM/GENRE", kGenre},   {u"WM/DESCRIPTION", kComment},   {u"WM/TRACKNUMBER", kTrackNumber},
 };
+
+// Descriptor value types.
+enum : uint16_t { kTypeString = 0, kTypeBool = 2, kTypeDword = 3, kTypeQword = 4, kTypeWord = 5 };
 
 struct TFileData {
   uint32_t FileSize = 0;
@@ -85,6 +95,8 @@ struct TFileData {
   uint32_t Channels = 0;
   uint32_t SampleRate = 0;
   uint32_t ByteRate = 0;
+  uint64_t PlayDuration = 0;  // 100-nanosecond units, preroll included
+  uint64_t Preroll = 0;       // milliseconds
   std::u16string TagData[kSlots];
 };
 
@@ -145,6 +157,18 @@ void ReadContentDescription(TStream& in, int64_t start, TFileData& data) {
   }
 }
 
+bool IsNumber(uint16_t type) {
+  return type == kTypeBool || type == kTypeDword || type == kTypeQword || type == kTypeWord;
+}
+
+// A number value of 2, 4 or 8 bytes as decimal text.
+std::u16string NumberText(TStream& in, uint16_t length) {
+  uint8_t b[8] = {};
+  in.Read(b, length);
+  const std::string digits = std::to_string(Le64(b));
+  return std::u16string(digits.begin(), digits.end());
+}
+
 void ReadExtendedContentDescription(TStream& in, int64_t start, TFileData& data) {
   in.Seek(start + 24);
   const uint16_t count = in.U16();
@@ -152,11 +176,15 @@ void ReadExtendedContentDescription(TStream& in, int64_t start, TFileData& data)
     const std::u16string name = UpperAscii(Trimmed(ReadString(in, in.U16())));
     const uint16_t type = in.U16();
     const uint16_t length = in.U16();
-    if (type != 0) {
+    std::u16string value;
+    if (type == kTypeString) {
+      value = ReadString(in, length);
+    } else if (IsNumber(type) && length >= 2 && length <= 8) {
+      value = NumberText(in, length);
+    } else {
       in.Skip(length);
       continue;
     }
-    std::u16string value = ReadString(in, length);
     for (const auto& known : kDescriptorNames)
       if (name == known.Name) data.TagData[known.Slot] = value;
   }
@@ -176,6 +204,10 @@ bool ReadFileData(TStream& in, TFileData& data) {
       in.Read(guid.data(), guid.size());
       const uint32_t size = in.U32();
       if (guid == kFilePropertiesObject) {
+        in.Seek(start + 64);
+        data.PlayDuration = in.U64();
+        in.Skip(8);  // send duration
+        data.Preroll = in.U64();
         in.Seek(start + 100);
         data.MaxBitRate = in.U32();
       } else if (guid == kStreamPropertiesObject) {
@@ -229,6 +261,18 @@ bool TWMAfile::ReadFromFile(const std::string& fileName) {
   } catch (const std::exception&) {
     return false;
   }
+  // The texts count whatever the stream values are.
+  Title = Trimmed(data.TagData[kTitle]);
+  Artist = Trimmed(data.TagData[kArtist]);
+  Album = Trimmed(data.TagData[kAlbum]);
+  const std::u16string track = Trimmed(data.TagData[kTrackNumber]);
+  // "6/15": the track before the count of tracks.
+  const std::u16string trackText = track.empty() ? Trimmed(data.TagData[kTrack]) : track;
+  Track = ToInt(trackText.substr(0, trackText.find(u'/')));
+  Year = Trimmed(data.TagData[kYear]);
+  Genre = Trimmed(data.TagData[kGenre]);
+  Comment = Trimmed(data.TagData[kComment]);
+
   const bool plausible = data.MaxBitRate >= 1 && data.MaxBitRate <= 319999 &&
                          (data.Channels == 1 || data.Channels == 2) && data.SampleRate >= 8000 &&
                          data.SampleRate <= 96000 && data.ByteRate >= 1 && data.ByteRate <= 39999;
@@ -237,15 +281,11 @@ bool TWMAfile::ReadFromFile(const std::string& fileName) {
   FileSize = data.FileSize;
   ChannelModeID = static_cast<uint8_t>(data.Channels);
   SampleRate = data.SampleRate;
-  Duration = static_cast<double>(data.FileSize) * 8 / data.MaxBitRate;
+  // The play duration counts the preroll; without one the size at the
+  // maximum rate is the estimate.
+  const double played = static_cast<double>(data.PlayDuration) / 1e7 - static_cast<double>(data.Preroll) / 1000;
+  Duration = played > 0 ? played : static_cast<double>(data.FileSize) * 8 / data.MaxBitRate;
   BitRate = data.ByteRate * 8 / 1000;
-  Title = Trimmed(data.TagData[kTitle]);
-  Artist = Trimmed(data.TagData[kArtist]);
-  Album = Trimmed(data.TagData[kAlbum]);
-  Track = ToInt(Trimmed(data.TagData[kTrack]));
-  Year = Trimmed(data.TagData[kYear]);
-  Genre = Trimmed(data.TagData[kGenre]);
-  Comment = Trimmed(data.TagData[kComment]);
   return true;
 }
 

@@ -28,7 +28,8 @@ class TWMAfile {
 
   void Reset();
   // False when the file cannot be opened or a read runs past its end; true
-  // otherwise, with the reset values when the header is not plausible WMA.
+  // otherwise. The texts are kept whatever the stream values are; those stay
+  // reset (and Valid false) when they are not plausible WMA.
   bool ReadFromFile(const std::string& fileName);
 
   std::string ChannelMode() const;

@@ -37,29 +37,45 @@ class TBitWriter {
   unsigned bit_ = 0;
 };
 
-// An ADTS frame header: MPEG-2 (id 1) puts the frame length at bit 30,
-// MPEG-4 (id 0) at bit 32 as the reader expects. The frame is padded to its length.
+// An ADTS frame header of either version: the frame length sits at bit 30,
+// the buffer fullness after it. The frame is padded to its length.
 std::string AdtsFrame(bool mpeg2, unsigned profile, unsigned rateIndex, unsigned channels, unsigned length,
                       unsigned fullness) {
   TBitWriter w;
   w.Put(0xFFF, 12).Put(mpeg2 ? 1 : 0, 1).Put(0, 2).Put(1, 1).Put(profile, 2).Put(rateIndex, 4).Put(0, 1)
       .Put(channels, 3);
-  w.Put(0, mpeg2 ? 4 : 6).Put(length, 13).Put(fullness, 11).Put(0, 2);
+  w.Put(0, 4).Put(length, 13).Put(fullness, 11).Put(0, 2);
   std::string frame = w.Bytes();
   if (frame.size() < length) frame.resize(length, '\0');
   return frame;
 }
 
-// An ADIF header followed by zeros up to the file size.
+// One element of an ADIF program configuration: a single channel, or a
+// channel pair when `pair`.
+struct TElement {
+  bool pair = false;
+};
+
+// An ADIF header with one program configuration followed by zeros up to the
+// file size: front, side and back elements, then LFE elements.
 std::string Adif(bool copyright, bool vbr, uint32_t bitRate, unsigned profile, unsigned rateIndex,
-                 const std::vector<unsigned>& channelFields, size_t fileSize) {
+                 const std::vector<std::vector<TElement>>& elements, unsigned lfe, size_t fileSize,
+                 bool mixdowns = false) {
   TBitWriter w;
   w.Put('A', 8).Put('D', 8).Put('I', 8).Put('F', 8).Put(copyright ? 1 : 0, 1);
   if (copyright) w.Put(0, 32).Put(0, 32).Put(0, 8);
   w.Put(0, 2).Put(vbr ? 1 : 0, 1).Put(bitRate, 23).Put(0, 4);
   if (!vbr) w.Put(0, 20);
   w.Put(0, 4).Put(profile, 2).Put(rateIndex, 4);
-  w.Put(channelFields[0], 4).Put(channelFields[1], 4).Put(channelFields[2], 4).Put(channelFields[3], 2);
+  for (const auto& group : elements) w.Put(static_cast<uint32_t>(group.size()), 4);
+  w.Put(lfe, 2).Put(0, 3).Put(0, 4);  // no data or coupling elements
+  for (int i = 0; i < 3; ++i) {
+    w.Put(mixdowns ? 1 : 0, 1);
+    if (mixdowns) w.Put(0xF, i == 2 ? 3 : 4);
+  }
+  for (const auto& group : elements)
+    for (const auto& e : group) w.Put(e.pair ? 1 : 0, 1).Put(0xA, 4);
+  for (unsigned i = 0; i < lfe; ++i) w.Put(0x5, 4);
   std::string bytes = w.Bytes();
   bytes.resize(fileSize, '\0');
   return bytes;
@@ -81,11 +97,12 @@ std::vector<std::string> HandlerTags(const std::string& file) {
 TEST_F(AACfileTest, Fixtures) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   // adif.aac: CBR at 128000 bit/s, profile bits 3, rate index 3, one front
-  // channel. empty.aac: 160 MPEG-2 ADTS frames of LC stereo at 44100 Hz,
-  // buffer fullness 7FF, 2577 bytes in all.
+  // element that is a channel pair. empty.aac: 159 MPEG-2 ADTS frames of LC
+  // stereo at 44100 Hz, buffer fullness 7FF, 2577 bytes in all; ffprobe:
+  // 3.654023 s at 5642 bit/s.
   EXPECT_EQ(HandlerTags((kAudio / "adif.aac").string()),
             (std::vector<std::string>{"MPEGVersionid=2", "SampleRateHZ=48000", "BitRateKBS=128000",
-                                      "MPEGVersionName=MPEG-4", "Profileid=4", "ProfileName=AAC LTP", "Channels=1",
+                                      "MPEGVersionName=MPEG-4", "Profileid=4", "ProfileName=AAC LTP", "Channels=2",
                                       "BitrateTypeid=1", "BitrateTypeName=CBR", "DurationSec=0.256"}));
   TAACfile aac;
   ASSERT_TRUE(aac.ReadFromFile((kAudio / "empty.aac").string()));
@@ -96,17 +113,20 @@ TEST_F(AACfileTest, Fixtures) {
   EXPECT_EQ(aac.Channels, 2);
   EXPECT_EQ(aac.BitRateTypeID, 2);
   EXPECT_EQ(aac.FileSize, 2577u);
-  EXPECT_EQ(aac.BitRate, 5549u);  // 44100 * 2577 * 8 / 1024 / 160 = 5548.9
-  EXPECT_DOUBLE_EQ(aac.Duration(), 2577.0 * 8 / 5549);
+  EXPECT_NEAR(aac.BitRate, 5642, 5642 * 0.02);
+  EXPECT_NEAR(aac.Duration(), 3.654023, 3.654023 * 0.02);
 }
 
 TEST_F(AACfileTest, AdifHeaders) {
+  const std::vector<TElement> one(1), two(2);
   struct {
     const char* Name;
     bool Copyright, Vbr;
     uint32_t BitRate;
     unsigned Profile, RateIndex;
-    std::vector<unsigned> ChannelFields;
+    std::vector<std::vector<TElement>> Elements;
+    unsigned Lfe;
+    bool Mixdowns;
     size_t FileSize;
     int ProfileID;
     uint32_t SampleRate;
@@ -114,16 +134,23 @@ TEST_F(AACfileTest, AdifHeaders) {
     const char* Type;
     double Duration;
   } cases[] = {
-      {"4 000 000 bytes at 128000 bit/s", false, false, 128000, 1, 4, {2, 0, 0, 0}, 4000000, 2, 44100, 2, "CBR", 250},
-      {"copyright id skipped", true, false, 64000, 0, 3, {1, 1, 0, 1}, 8000, 1, 48000, 3, "CBR", 1},
-      {"variable bit rate", false, true, 96000, 2, 11, {1, 2, 1, 3}, 12000, 3, 8000, 7, "VBR", 1},
-      {"unused rate index", false, true, 8000, 3, 13, {0, 0, 0, 0}, 1000, 4, 0, 0, "VBR", 1},
+      {"4 000 000 bytes at 128000 bit/s", false, false, 128000, 1, 4, {two, {}, {}}, 0, false, 4000000, 2, 44100, 2,
+       "CBR", 250},
+      {"copyright id skipped", true, false, 64000, 0, 3, {one, one, {}}, 1, false, 8000, 1, 48000, 3, "CBR", 1},
+      {"variable bit rate", false, true, 96000, 2, 11, {one, two, one}, 3, false, 12000, 3, 8000, 7, "VBR", 1},
+      {"unused rate index", false, true, 8000, 3, 13, {{}, {}, {}}, 0, false, 1000, 4, 0, 0, "VBR", 1},
+      {"a channel pair is two channels", false, false, 128000, 1, 4, {{TElement{true}}, {}, {}}, 0, false, 16000, 2,
+       44100, 2, "CBR", 1},
+      {"5.1: centre, front pair, back pair, LFE", false, false, 384000, 1, 3,
+       {{TElement{false}, TElement{true}}, {}, {TElement{true}}}, 1, false, 48000, 2, 48000, 6, "CBR", 1},
+      {"mixdown fields before the elements", false, true, 128000, 1, 4, {{TElement{true}}, {TElement{true}}, {}}, 0,
+       true, 16000, 2, 44100, 4, "VBR", 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TAACfile aac;
     ASSERT_TRUE(aac.ReadFromFile(
-        Write(Adif(c.Copyright, c.Vbr, c.BitRate, c.Profile, c.RateIndex, c.ChannelFields, c.FileSize))));
+        Write(Adif(c.Copyright, c.Vbr, c.BitRate, c.Profile, c.RateIndex, c.Elements, c.Lfe, c.FileSize, c.Mixdowns))));
     EXPECT_EQ(aac.HeaderTypeID, 1);
     EXPECT_EQ(aac.MPEGVersionID, 2);
     EXPECT_EQ(aac.BitRate, c.BitRate);
@@ -147,12 +174,14 @@ TEST_F(AACfileTest, AdtsVariableBitRateIsWalkedToTheEnd) {
   EXPECT_EQ(aac.Channels, 2);
   EXPECT_EQ(aac.BitRateType(), "VBR");
   EXPECT_EQ(aac.BitRate, 150000u);  // 48000 * 4000 * 8 / 1024 / 10
+  EXPECT_DOUBLE_EQ(aac.Duration(), 10 * 1024 / 48000.0);
 }
 
-TEST_F(AACfileTest, AdtsConstantBitRateStopsAfterOneFrame) {
-  // Every frame after the first is ignored, even one with other values.
-  std::string bytes = AdtsFrame(true, 0, 4, 1, 400, 0x123) + AdtsFrame(true, 3, 11, 6, 100, 0x7FF);
-  bytes.resize(4000, '\0');
+TEST_F(AACfileTest, AdtsConstantBitRateIsMeasuredOverAllFrames) {
+  // An encoder's first frame is short; the stream values come from it, the
+  // rate from all frames.
+  std::string bytes = AdtsFrame(true, 0, 4, 1, 200, 0x123);
+  for (int i = 0; i < 9; ++i) bytes += AdtsFrame(true, 3, 11, 6, 400, 0x0F0);
   TAACfile aac;
   ASSERT_TRUE(aac.ReadFromFile(Write(bytes)));
   EXPECT_EQ(aac.MPEGVersionID, 1);
@@ -160,17 +189,17 @@ TEST_F(AACfileTest, AdtsConstantBitRateStopsAfterOneFrame) {
   EXPECT_EQ(aac.SampleRate, 44100u);
   EXPECT_EQ(aac.Channels, 1);
   EXPECT_EQ(aac.BitRateType(), "CBR");
-  EXPECT_EQ(aac.BitRate, 137812u);  // 44100 * 400 * 8 / 1024 = 137812.5, rounded to even
-  EXPECT_DOUBLE_EQ(aac.Duration(), 4000.0 * 8 / 137812);
+  EXPECT_EQ(aac.BitRate, 130922u);  // 44100 * 3800 * 8 / 1024 / 10 = 130921.9
+  EXPECT_NEAR(aac.Duration(), 10 * 1024 / 44100.0, 1e-6);
 }
 
-TEST_F(AACfileTest, AdtsWalkCountsTheFrameThatLostSync) {
-  // Two frames, then bytes without sync: the third pass counts a frame that is not one.
+TEST_F(AACfileTest, AdtsWalkEndsWhereSyncIsLost) {
+  // Two frames, then bytes without sync: two frames are counted, not three.
   std::string bytes = AdtsFrame(true, 1, 4, 2, 512, 0x7FF) + AdtsFrame(true, 1, 4, 2, 512, 0x7FF);
   bytes.resize(2048, '\x11');
   TAACfile aac;
   ASSERT_TRUE(aac.ReadFromFile(Write(bytes)));
-  EXPECT_EQ(aac.BitRate, 117600u);  // 44100 * 1024 * 8 / 1024 / 3
+  EXPECT_EQ(aac.BitRate, 176400u);  // 44100 * 1024 * 8 / 1024 / 2
 }
 
 TEST_F(AACfileTest, AdtsFrameOfLengthZeroEndsTheWalk) {
@@ -191,15 +220,15 @@ TEST_F(AACfileTest, HeaderFollowsTheID3v2TagAndTagsAreCopied) {
   id3v1.replace(3, 5, "Title");
   id3v1.replace(33, 6, "Artist");
   id3v1[127] = '\xFF';
-  // The walk also counts the ID3v1 tag as a fifth frame that lost sync.
+  // The walk stops at the ID3v1 tag, which has no sync.
   std::string bytes = id3v2;
   for (int i = 0; i < 4; ++i) bytes += AdtsFrame(false, 1, 4, 2, 256, 0x7FF);
   bytes += id3v1;
   EXPECT_EQ(HandlerTags(Write(bytes)),
             (std::vector<std::string>{"Artist=Artist", "Title=Two title", "MPEGVersionid=2", "SampleRateHZ=44100",
-                                      "BitRateKBS=70560", "MPEGVersionName=MPEG-4", "Profileid=2",
+                                      "BitRateKBS=88200", "MPEGVersionName=MPEG-4", "Profileid=2",
                                       "ProfileName=AAC LC", "Channels=2", "BitrateTypeid=2", "BitrateTypeName=VBR",
-                                      "DurationSec=" + FloatToTagText((bytes.size() - 31) * 8.0 / 70560)}));
+                                      "DurationSec=" + FloatToTagText((bytes.size() - 31) * 8.0 / 88200)}));
 }
 
 TEST_F(AACfileTest, OtherFilesGiveUnknownValuesOrNothing) {

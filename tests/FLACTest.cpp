@@ -28,10 +28,13 @@ struct TFlacWriter {
   uint64_t samples = 441000;  // 36 bits
   std::string magic = "fLaC";
   size_t extra = 16;
+  // Metadata blocks after STREAMINFO (type, data); the last one is flagged.
+  std::vector<std::pair<uint8_t, std::string>> blocks;
 
   std::string Bytes() const {
     std::string b = magic;
-    b += std::string("\x80\x00\x00\x22", 4);  // last block, STREAMINFO, 34 bytes
+    b += blocks.empty() ? std::string("\x80\x00\x00\x22", 4)   // last block, STREAMINFO, 34 bytes
+                        : std::string("\x00\x00\x00\x22", 4);
     b += std::string("\x10\x00\x10\x00", 4);  // block sizes 4096
     b += std::string(6, '\0');                // frame sizes unknown
     b += static_cast<char>(rate >> 12);
@@ -40,9 +43,28 @@ struct TFlacWriter {
     b += static_cast<char>(((bits - 1) & 0x0F) << 4 | (samples >> 32 & 0x0F));
     for (int s = 24; s >= 0; s -= 8) b += static_cast<char>(samples >> s);
     b += std::string(16, '\x5A');  // MD5
+    for (size_t i = 0; i < blocks.size(); ++i) {
+      const auto& [type, data] = blocks[i];
+      b += static_cast<char>(type | (i + 1 == blocks.size() ? 0x80 : 0));
+      for (int s = 16; s >= 0; s -= 8) b += static_cast<char>(data.size() >> s);
+      b += data;
+    }
     return b + std::string(extra, '\0');
   }
 };
+
+std::string Le32(uint32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
+  return s;
+}
+
+// A Vorbis comment block: vendor, count, then "NAME=value" items.
+std::string VorbisComments(const std::vector<std::string>& items) {
+  std::string b = Le32(6) + "vendor" + Le32(static_cast<uint32_t>(items.size()));
+  for (const auto& item : items) b += Le32(static_cast<uint32_t>(item.size())) + item;
+  return b;
+}
 
 std::string Padded(const std::string& s, size_t n) { return (s + std::string(n, '\0')).substr(0, n); }
 
@@ -108,7 +130,11 @@ TEST_F(FLACTest, HandlerWritesFieldsInOrder) {
   if (!std::filesystem::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   TTagInfo tags;
   RunFLACHandler(kAudio + "silence-44-s.flac", tags);
-  const std::vector<std::string> expected = {"Channels=2", "SampleRateHZ=44100", "BitsPerSample=16", "Samples =162496",
+  // The Vorbis comments as ffprobe lists them; of the two ARTIST items the
+  // later one counts, as in Ogg files.
+  const std::vector<std::string> expected = {"Artist=jzig", "Title=Silence", "Album=Quod Libet Test Data",
+                                             "Year=2004", "Genre=Silence", "Track=2", "Channels=2",
+                                             "SampleRateHZ=44100", "BitsPerSample=16", "Samples =162496",
                                              "DurationSec=3.68471655328798"};
   EXPECT_EQ(tags.Tags, expected);
 }
@@ -203,6 +229,13 @@ TEST_F(FLACTest, HandlerCases) {
   unknown.samples = 0;
   const std::vector<std::string> streamFields = {"Channels=2", "SampleRateHZ=44100", "BitsPerSample=16",
                                                  "Samples =441000", "DurationSec=10"};
+  // Padding first, then the comments; names in any letter case.
+  auto commented = TFlacWriter{};
+  commented.blocks = {{1, std::string(10, '\0')},
+                      {4, VorbisComments({"artist=Vorbis band", "ALBUM=Vorbis album", "DATE=2010", "TRACKNUMBER=4/9",
+                                          "GENRE=Jazz", "COMMENT=Live"})}};
+  auto afterLast = TFlacWriter{};
+  afterLast.extra = 0;
   const struct {
     const char* name;
     std::string bytes;
@@ -216,6 +249,12 @@ TEST_F(FLACTest, HandlerCases) {
       {"unknown length stores no count or duration",
        unknown.Bytes(),
        {"Channels=2", "SampleRateHZ=44100", "BitsPerSample=16"}},
+      {"Vorbis comments win over ID3v1", commented.Bytes() + ID3v1Tag("Song", "Band", 7, 17),
+       {"Artist=Vorbis band", "Title=Song", "Album=Vorbis album", "Year=2010", "Genre=Jazz", "Track=4",
+        "Comments=Live", "Channels=2", "SampleRateHZ=44100", "BitsPerSample=16", "Samples =441000",
+        "DurationSec=10"}},
+      {"a comment block after the last block is not one",
+       afterLast.Bytes() + std::string("\x04\x00\x00\x13", 4) + VorbisComments({"TITLE=x"}), streamFields},
       {"ID3v2 in front hides the signature", ID3v2Tag("Song") + stream, {}},
       {"not FLAC, even with an ID3v1 tag", "OggS" + stream.substr(4) + ID3v1Tag("Song", "Band", 7, 17), {}},
   };

@@ -411,8 +411,9 @@ INSTANTIATE_TEST_SUITE_P(
         // (400000 / 1000) * 44100 / 144 / 1000 = 122.5, rounded to even
         TVbrCase{"XingLame", Bits(kV1, kL3, 9, 0), 417, false, 36, 1000, 400000, "LAME3.93", true, 122, 1000,
                  144.0 * 1000 * 8 / 44100, 3, "LAME 3.93"},
-        // (427000 / 1000 - 1) * 44100 / 144 / 1000 = 130.46
-        TVbrCase{"XingPadding", Bits(kV1, kL3, 9, 0, true), 418, false, 36, 1000, 427000, "LAMEabcd", true, 130,
+        // The audio bytes over the duration: 427000 * 44100 / 144 / 1000 / 1000 = 130.77; the first
+        // frame's padding byte is not taken off every frame.
+        TVbrCase{"XingPadding", Bits(kV1, kL3, 9, 0, true), 418, false, 36, 1000, 427000, "LAMEabcd", true, 131,
                  1000, 144.0 * 1000 * 8 / 44100, 3, "LAME"},
         TVbrCase{"XingGogo", Bits(kV1, kL3, 9, 0), 417, false, 36, 10, 4170, "GOGO1.0 ", true, 128, 10,
                  144.0 * 10 * 8 / 44100, 5, "GoGo"},

@@ -1,5 +1,5 @@
-// The WavPack reader against real files (all WavPack 4, which it does not
-// read) and against RIFF files written here in the older form it reads.
+// The WavPack reader against real files (all WavPack 4) and against blocks and
+// RIFF files written here in both forms.
 #include "tags/WAVPack.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +42,25 @@ std::string Block(uint32_t blockSize, uint16_t version, uint16_t flags, uint32_t
          std::string(16, '\x11') + std::string(payload, '\x22');
 }
 
+// A metadata item of a WavPack 4 block: id, size in 16-bit words, the data
+// padded to even length (the odd-size bit says so).
+std::string Item(uint8_t id, const std::string& data) {
+  const bool odd = data.size() % 2;
+  const std::string even = odd ? data + '\0' : data;
+  return std::string(1, static_cast<char>(id | (odd ? 0x40 : 0))) + static_cast<char>(even.size() / 2) + even;
+}
+
+// A WavPack 4 block: the 32-byte header (flags: bytes per sample - 1 in bits
+// 0-1, mono bit 2, shift in bits 13-17, rate index in bits 23-26), its items,
+// then some audio bytes.
+std::string Block4(uint32_t flags, uint32_t samples, const std::string& items = "", uint8_t samplesHigh = 0) {
+  const std::string body = items + std::string(64, '\x22');
+  return "wvpk" + Le(24 + body.size(), 4) + Le(0x410, 2) + Le(0, 1) + Le(samplesHigh, 1) + Le(samples, 4) +
+         Le(0, 4) + Le(samples, 4) + Le(flags, 4) + Le(0, 4) + body;
+}
+
+constexpr uint32_t Rate(uint32_t index) { return index << 23; }
+
 std::string Riff(const std::string& chunks) { return "RIFF" + Le(4 + chunks.size(), 4) + "WAVE" + chunks; }
 
 std::string Padded(const std::string& s, size_t n) { return (s + std::string(n, '\0')).substr(0, n); }
@@ -60,6 +79,12 @@ std::string ID3v2Tag(const std::string& title) {
 
 // An APE 2 footer without items: 32 bytes, Size 32.
 std::string APEFooter() { return "APETAGEX" + Le(2000, 4) + Le(32, 4) + Le(0, 4) + Le(0, 4) + std::string(8, '\0'); }
+
+// An APE 2 tag of one item and its footer.
+std::string ApeTag(const std::string& key, const std::string& value) {
+  const std::string item = Le(value.size(), 4) + Le(0, 4) + key + '\0' + value;
+  return item + "APETAGEX" + Le(2000, 4) + Le(item.size() + 32, 4) + Le(1, 4) + Le(0, 4) + std::string(8, '\0');
+}
 
 class WAVPackTest : public ::testing::Test {
  protected:
@@ -80,37 +105,79 @@ class WAVPackTest : public ::testing::Test {
 
 TEST_F(WAVPackTest, SharedFixturesAreWavPack4) {
   if (!std::filesystem::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
-  // All three start with "wvpk" (a RIFF header sits inside the first block of
-  // two of them); silence-44-s.wv ends in an APE 2 tag whose footer says 333.
+  // All three start with "wvpk". silence-44-s.wv ends in an APE 2 tag whose
+  // footer says 333; no_length.wv leaves its sample count unknown; dsd.wv is
+  // DSD at four times its table rate. ffprobe: 44100 Hz 3.684717 s, 44100 Hz
+  // no duration, 352800 Hz 0.01 s, all stereo.
   const struct {
     const char* file;
+    int32_t version, rate, bits;
+    double duration;
     bool ape;
     uint32_t apeSize;
   } table[] = {
-      {"silence-44-s.wv", true, 333},
-      {"no_length.wv", false, 0},
-      {"dsd.wv", false, 0},
+      {"silence-44-s.wv", 0x403, 44100, 16, 162496.0 / 44100, true, 333},
+      {"no_length.wv", 0x407, 44100, 16, 0, false, 0},
+      {"dsd.wv", 0x410, 352800, 8, 0.01, false, 0},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.file);
     TWAVPackfile wv;
     ASSERT_TRUE(wv.ReadFromFile(kAudio + row.file));
-    EXPECT_FALSE(wv.Valid);
-    EXPECT_EQ(wv.FileSize, 0);
-    EXPECT_EQ(wv.Version, 0);
-    EXPECT_EQ(wv.Channels, 0);
-    EXPECT_EQ(wv.SampleRate, 0);
-    EXPECT_EQ(wv.Bits, 0);
-    EXPECT_EQ(wv.BitRate, 0.0);
-    EXPECT_EQ(wv.Duration, 0.0);
+    EXPECT_TRUE(wv.Valid);
+    EXPECT_EQ(wv.FileSize, static_cast<int64_t>(std::filesystem::file_size(kAudio + row.file)));
+    EXPECT_EQ(wv.Version, row.version);
+    EXPECT_EQ(wv.Channels, 2);
+    EXPECT_EQ(wv.SampleRate, row.rate);
+    EXPECT_EQ(wv.Bits, row.bits);
+    EXPECT_NEAR(wv.Duration, row.duration, 1e-9);
     EXPECT_FALSE(wv.ID3v1.Exists);
     EXPECT_FALSE(wv.ID3v2.Exists);
     EXPECT_EQ(wv.APEtag.Exists, row.ape);
     EXPECT_EQ(wv.APEtag.Size, row.apeSize);
+  }
+  // The APE tag gives the texts as the APE handler would (its "Date" item is
+  // no key of that handler).
+  TTagInfo tags;
+  RunWPAHandler(kAudio + "silence-44-s.wv", tags);
+  EXPECT_EQ(tags.Tags, (std::vector<std::string>{"Artist=piman", "Title=Silence", "Album=Quod Libet Test Data",
+                                                  "Genre=Silence", "Track=2", "Channels=2", "SampleRateHZ=44100",
+                                                  "BitsPerSample=16", "DurationSec=3.68471655328798"}));
+}
 
-    TTagInfo tags;
-    RunWPAHandler(kAudio + row.file, tags);
-    EXPECT_TRUE(tags.Tags.empty());
+TEST_F(WAVPackTest, Block4Cases) {
+  const std::string channelInfo = Item(0x0D, std::string("\x06\x3F\x00", 3));
+  const std::string largeItem = std::string("\xA1\x02\x00\x00", 4) + std::string(4, 'R');  // RIFF header, 2 words
+  const struct {
+    const char* name;
+    std::string bytes;
+    int32_t channels, rate, bits, formatTag;
+    double duration;
+  } table[] = {
+      {"stereo 16-bit 44100 Hz", Block4(1 | Rate(9), 441000), 2, 44100, 16, 1, 10.0},
+      {"mono 24-bit 48000 Hz", Block4(2 | 4 | Rate(10), 48000), 1, 48000, 24, 1, 1.0},
+      {"20 bits in 3 bytes", Block4(2 | 4u << 13 | Rate(9), 44100), 2, 44100, 20, 1, 1.0},
+      {"float samples", Block4(3 | 1u << 7 | Rate(13), 96000), 2, 96000, 32, 3, 1.0},
+      {"unknown length", Block4(1 | Rate(9), 0xFFFFFFFF), 2, 44100, 16, 1, 0.0},
+      {"40-bit count", Block4(1 | Rate(14), 0, "", 1), 2, 192000, 16, 1, 4294967296.0 / 192000},
+      {"channel info item", Block4(1 | Rate(9), 44100, channelInfo), 6, 44100, 16, 1, 1.0},
+      {"rate of its own item", Block4(1 | 4 | Rate(15), 7350, Item(0x27, Le(7350, 3))), 1, 7350, 16, 1, 1.0},
+      {"large item skipped", Block4(1 | Rate(9), 44100, largeItem + channelInfo), 6, 44100, 16, 1, 1.0},
+      {"DSD at four times the table rate", Block4(1u << 31 | Rate(12), 352800, Item(0x0E, std::string("\x02\x00", 2))),
+       2, 352800, 8, 1, 1.0},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    TWAVPackfile wv;
+    ASSERT_TRUE(wv.ReadFromFile(Write(row.bytes)));
+    EXPECT_TRUE(wv.Valid);
+    EXPECT_EQ(wv.Version, 0x410);
+    EXPECT_EQ(wv.Channels, row.channels);
+    EXPECT_EQ(wv.SampleRate, row.rate);
+    EXPECT_EQ(wv.Bits, row.bits);
+    EXPECT_EQ(wv.FormatTag, row.formatTag);
+    EXPECT_DOUBLE_EQ(wv.Duration, row.duration);
+    EXPECT_DOUBLE_EQ(wv.BitRate, row.duration > 0 ? row.bytes.size() * 8 / (row.duration * 1000) : 0.0);
   }
 }
 
@@ -174,7 +241,6 @@ TEST_F(WAVPackTest, ChunkCases) {
       {"fmt cut short", cutFmt, false, 0, 0, 0, 0, 0, 0.0, 0.0},
       {"RIFX", "RIFX" + stereo.substr(4), false, 0, 0, 0, 0, 0, 0.0, 0.0},
       {"not WAVE", stereo.substr(0, 8) + "AVI " + stereo.substr(12), false, 0, 0, 0, 0, 0, 0.0, 0.0},
-      {"WavPack 4", Block(992, 0x410, 0, 441000) + tail, false, 0, 0, 0, 0, 0, 0.0, 0.0},
       {"only the RIFF start", stereo.substr(0, 12), false, 0, 0, 0, 0, 0, 0.0, 0.0},
   };
   for (const auto& row : table) {
@@ -223,7 +289,10 @@ TEST_F(WAVPackTest, HandlerCases) {
   } table[] = {
       {"stream only", stereo, streamFields},
       {"ID3v1 first; the ID3v2 title is not copied", ID3v2Tag("Front") + stereo + APEFooter() + v1, both},
-      {"WavPack 4 keeps its ID3v1 values", Block(992, 0x410, 0, 441000) + v1, v1Fields},
+      {"WavPack 4 with its ID3v1 values", Block4(1 | Rate(9), 441000) + v1, both},
+      {"WavPack 4: the APE tag wins", Block4(1 | Rate(9), 441000) + ApeTag("Title", "Ape song") + v1,
+       {"Artist=Band", "Title=Ape song", "Year=2001", "Genre=Jazz", "Track=5", "Channels=2", "SampleRateHZ=44100",
+        "BitsPerSample=16", "DurationSec=10"}},
       {"too short", stereo.substr(0, 11), {}},
   };
   for (const auto& row : table) {

@@ -26,7 +26,8 @@ std::string Le(uint32_t v, int n) {
   return s;
 }
 
-// The 44-byte PCM header followed by `extra` bytes of samples.
+// The 44-byte PCM header followed by `extra` bytes of samples. Without
+// `dataChunk` the chunk after "fmt " is a "junk" chunk reaching past the end.
 struct TWavWriter {
   uint32_t riffSize = 1764036;
   uint16_t channels = 2;
@@ -34,11 +35,12 @@ struct TWavWriter {
   uint16_t bits = 16;
   std::string riff = "RIFF", wave = "WAVE", fmt = "fmt ";
   size_t extra = 16;
+  bool dataChunk = true;
 
   std::string Bytes() const {
     std::string b = riff + Le(riffSize, 4) + wave + fmt + Le(16, 4) + Le(1, 2) + Le(channels, 2) + Le(rate, 4) +
-                    Le(rate * channels * bits / 8, 4) + Le(channels * bits / 8, 2) + Le(bits, 2) + "data" +
-                    Le(riffSize - 36, 4);
+                    Le(rate * channels * bits / 8, 4) + Le(channels * bits / 8, 2) + Le(bits, 2) +
+                    (dataChunk ? "data" : "junk") + Le(riffSize - 36, 4);
     return b + std::string(extra, '\0');
   }
 };
@@ -61,9 +63,9 @@ class WAVTest : public ::testing::Test {
 
 TEST_F(WAVTest, SharedFixtures) {
   if (!std::filesystem::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
-  // From the headers: RIFF size at 4, channels at 22, rate at 24, bits at 34.
-  // The ID3 chunk after the samples of the 44100 Hz file counts as audio,
-  // since the length comes from the RIFF size.
+  // From the headers: RIFF size at 4, channels at 22, rate at 24, bits at 34;
+  // the length from the "data" chunk, so the ID3 chunk after the samples of
+  // the 44100 Hz file is no audio (ffprobe: 2.000000 s for both).
   const struct {
     const char* file;
     uint8_t channels;
@@ -73,7 +75,7 @@ TEST_F(WAVTest, SharedFixtures) {
     double duration;
   } table[] = {
       {"silence-2s-PCM-16000-08-notags.wav", 2, 16000, 8, 64044, 2.0},
-      {"silence-2s-PCM-44100-16-ID3v23.wav", 2, 44100, 16, 353342, 353298.0 * 8 / 44100 / 16 / 2},
+      {"silence-2s-PCM-44100-16-ID3v23.wav", 2, 44100, 16, 353342, 2.0},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.file);
@@ -94,7 +96,7 @@ TEST_F(WAVTest, HandlerWritesFieldsInOrder) {
   TTagInfo tags;
   RunWAVHandler(kAudio + "silence-2s-PCM-44100-16-ID3v23.wav", tags);
   const std::vector<std::string> expected = {"ChannelModeid=2", "ChannelModeName=Stereo", "SampleRateHZ=44100",
-                                             "BitsPerSample=16", "DurationSec=2.0028231292517"};
+                                             "BitsPerSample=16", "DurationSec=2"};
   EXPECT_EQ(tags.Tags, expected);
 }
 
@@ -108,9 +110,12 @@ TEST_F(WAVTest, HeaderCases) {
   hiRate.rate = 96000;
   auto compressed = stereo;
   compressed.bits = 0;
-  auto wrapped = stereo;
+  // Without a data chunk the RIFF size gives the length.
+  auto noData = stereo;
+  noData.dataChunk = false;
+  auto wrapped = noData;
   wrapped.riffSize = 0xFFFFFFFC;  // + 8 wraps to 4 in 32 bits
-  auto tiny = stereo;
+  auto tiny = noData;
   tiny.riffSize = 20;             // 28 bytes by the header: a negative length
   auto noRiff = stereo;
   noRiff.riff = "RIFX";
@@ -124,7 +129,7 @@ TEST_F(WAVTest, HeaderCases) {
     TWavWriter w;
     bool valid;
     uint8_t channels;
-    uint16_t rate;
+    uint32_t rate;
     uint8_t bits;
     uint32_t fileSize;
     double duration;
@@ -132,7 +137,8 @@ TEST_F(WAVTest, HeaderCases) {
       {"10 s stereo", stereo, true, 2, 44100, 16, 1764044, 10.0},
       {"1 s mono 8-bit", mono8, true, 1, 8000, 8, 8044, 1.0},
       {"six channels", six, false, 0, 0, 0, 0, 0.0},
-      {"96000 Hz keeps its low 16 bits", hiRate, true, 2, 30464, 16, 1764044, 1764000.0 * 8 / 30464 / 16 / 2},
+      {"96000 Hz is a 32-bit rate", hiRate, true, 2, 96000, 16, 1764044, 1764000.0 * 8 / 96000 / 16 / 2},
+      {"no data chunk", noData, true, 2, 44100, 16, 1764044, 10.0},
       {"0 bits per sample", compressed, true, 2, 44100, 0, 1764044, 0.0},
       {"RIFF size wraps", wrapped, true, 2, 44100, 16, 4, -40.0 * 8 / 44100 / 16 / 2},
       {"RIFF size below the header", tiny, true, 2, 44100, 16, 28, -16.0 * 8 / 44100 / 16 / 2},
@@ -149,6 +155,35 @@ TEST_F(WAVTest, HeaderCases) {
     EXPECT_EQ(wav.SampleRate, row.rate);
     EXPECT_EQ(wav.BitsPerSample, row.bits);
     EXPECT_EQ(wav.FileSize, row.fileSize);
+    EXPECT_DOUBLE_EQ(wav.Duration(), row.duration);
+  }
+}
+
+TEST_F(WAVTest, DataChunkWhereverItLies) {
+  // 8000 Hz mono 16-bit: 16000 bytes a second. The chunks between "fmt " and
+  // "data" vary; an odd-sized chunk is followed by its pad byte.
+  const std::string format = "fmt " + Le(16, 4) + Le(1, 2) + Le(1, 2) + Le(8000, 4) + Le(16000, 4) + Le(2, 2) +
+                             Le(16, 2);
+  const std::string extensible = "fmt " + Le(40, 4) + Le(0xFFFE, 2) + Le(1, 2) + Le(8000, 4) + Le(16000, 4) +
+                                 Le(2, 2) + Le(16, 2) + Le(22, 2) + std::string(22, '\x01');
+  const std::string list = "LIST" + Le(5, 4) + "INFOx" + std::string(1, '\0');
+  const struct {
+    const char* name;
+    std::string chunks;
+    size_t samples;
+    double duration;
+  } table[] = {
+      {"after an extensible format header", extensible + "data" + Le(8000, 4), 8000, 0.5},
+      {"after a list of odd size", format + list + "data" + Le(4000, 4), 4000, 0.25},
+      {"length left unknown runs to the end", format + "data" + Le(0xFFFFFFFF, 4), 3200, 0.2},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    const std::string body = "WAVE" + row.chunks + std::string(row.samples, '\0');
+    TWAVfile wav;
+    ASSERT_TRUE(wav.ReadFromFile(Write("RIFF" + Le(static_cast<uint32_t>(body.size()), 4) + body)));
+    EXPECT_TRUE(wav.Valid);
+    EXPECT_EQ(wav.SampleRate, 8000u);
     EXPECT_DOUBLE_EQ(wav.Duration(), row.duration);
   }
 }
