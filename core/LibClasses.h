@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/AtomicFile.h"
+#include "core/FileLock.h"
 #include "core/NodeTree.h"
 #include "core/StringList.h"
 #include "state/Host.h"
@@ -264,10 +266,21 @@ class TLibObj {
   void EndPathIndex();
 
   // --- load, save, import ---
+  // Takes the writer's lock on `file` (links resolved) before it is read,
+  // kept until the library object goes or another file is locked: every
+  // save of that file then works from what was read under the lock.
+  void LockForWriting(const std::string& file);
+  // A library to be saved as `file`, which does not exist yet: a file that
+  // appears there meanwhile is not replaced by the save.
+  void StartNewFile(const std::string& file);
   void OpenLibrary(const std::string& file, bool merge, bool confirm);
   void LoadLibrary(const std::string& file, bool merge);
   bool LibraryFileExists(const std::string& file, bool report) const;
   void SaveToFile(const std::string& file);
+  // Replaces `file` (the file a link there points to) by the library,
+  // holding its writer's lock meanwhile and removing the temporary files
+  // killed saves left. Refuses with "errFileChanged" when the file the
+  // library was read from changed since.
   void SaveLibrary(const std::string& file);
   // `save` is the main window's Save command.
   TMsgAnswer AskSaveChanges(const std::function<void()>& save);
@@ -285,6 +298,11 @@ class TLibObj {
   TFolderNode* FindIndexed(TFolderNode* start, const std::string& path) const;
 
   TGlobalData& g_;
+  // The file the library was last read from or saved to (links resolved),
+  // and its stamp then.
+  std::string stampedFile_;
+  TFileStamp stamp_;
+  std::unique_ptr<TFileLock> writerLock_;
   // Folder nodes of the indexed volume by source path and by library path.
   TFolderNode* indexRoot_ = nullptr;
   std::unordered_map<std::string, TFolderNode*> sourceIndex_;

@@ -12,6 +12,8 @@
 #include "core/LibClasses.h"
 #include "core/TextUtils.h"
 #include "state/Error.h"
+#include "state/Globals.h"
+#include "tags/FileInput.h"
 
 namespace tw {
 namespace {
@@ -33,20 +35,30 @@ void ToLittleEndian(T value, unsigned char* p) {
 
 std::string SystemReason(int err) { return std::strerror(err); }
 
+
 }  // namespace
 
-TLibFile::TLibFile(const std::string& fileName, TMode mode) : fileName_(fileName), mode_(mode) {
+TLibFile::TLibFile(const std::string& fileName, TMode mode, std::string shownName)
+    : fileName_(fileName), shownName_(shownName.empty() ? fileName : std::move(shownName)), mode_(mode) {
+  // Read: never blocks on a FIFO or device named like a library.
   if (mode == TMode::Create)
     fd_ = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   else
-    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw EError(fileName + ": " + SystemReason(errno));
+    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd_ < 0) throw EError(shownName_ + ": " + SystemReason(errno));
   size_t bufferSize = kBufferSize;
   if (mode == TMode::Read) {
     struct stat st {};
-    if (::fstat(fd_, &st) == 0) size_ = st.st_size;
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+      const std::string kind = FileKindName(st.st_mode);
+      ::close(fd_);
+      fd_ = -1;
+      throw EError(Format(GetTextOrDefault("errReadFolder"), {shownName_, "not a file but " + kind}));
+    }
+    size_ = st.st_size;
+    stamp_ = TFileStamp::OfDescriptor(fd_);
     // A small file needs no large buffer (most opens read a header only).
-    if (size_ >= 0 && size_ < static_cast<int64_t>(kBufferSize)) bufferSize = std::max<size_t>(size_, 64);
+    if (size_ < static_cast<int64_t>(kBufferSize)) bufferSize = std::max<size_t>(size_, 64);
   }
   buf_.resize(bufferSize);
 }
@@ -188,7 +200,7 @@ void TLibFile::Commit() {
   if (!writeErrno_ && ::fsync(fd_) != 0) writeErrno_ = errno;
   if (::close(fd_) != 0 && !writeErrno_) writeErrno_ = errno;
   fd_ = -1;
-  if (writeErrno_) throw EError(fileName_ + ": " + SystemReason(writeErrno_));
+  if (writeErrno_) throw EError(Format(GetTextOrDefault("errWriteFile"), {shownName_, SystemReason(writeErrno_)}));
 }
 
 // ----------------------------------------------------------------- records

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/AtomicFile.h"
+
 namespace tw {
 
 class TLibObj;
@@ -59,9 +61,10 @@ struct TCodecCounters {
 class TLibFile {
  public:
   enum class TMode { Create, Read };
-  // Create: writes a new file (an existing one is emptied). Read: read-only.
-  // Raises EError with the system's reason when the file cannot be opened.
-  TLibFile(const std::string& fileName, TMode mode);
+  // Create: writes a new file (an existing one is emptied). Read: read-only,
+  // regular files only. Raises EError naming `shownName` (the file's own name
+  // when empty) with the system's reason when the file cannot be opened.
+  TLibFile(const std::string& fileName, TMode mode, std::string shownName = {});
   ~TLibFile();
   TLibFile(const TLibFile&) = delete;
   TLibFile& operator=(const TLibFile&) = delete;
@@ -94,6 +97,8 @@ class TLibFile {
   // EError when any write failed.
   void Commit();
 
+  // The file read, as it was when opened.
+  const TFileStamp& Stamp() const { return stamp_; }
   int64_t Position() const { return pos_; }
   int64_t FileSize() const { return size_; }
   int64_t Remaining() const { return size_ > pos_ ? size_ - pos_ : 0; }
@@ -108,7 +113,9 @@ class TLibFile {
   bool Fill();
 
   std::string fileName_;
+  std::string shownName_;
   TMode mode_;
+  TFileStamp stamp_;
   int fd_ = -1;
   std::vector<char> buf_;
   size_t bufPos_ = 0;  // read: next byte in buf_; write: bytes buffered

@@ -1,11 +1,6 @@
 // Moving a whole library between memory and its file: open, merge, save,
 // the save-changes question and the serial check of a new volume.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 #include "core/LibClasses.h"
 #include "core/LibFile.h"
@@ -47,18 +42,25 @@ void CheckRoom(const TLibFile& f, int64_t minSize, int64_t index, int64_t count,
                                          " of " + std::to_string(count));
 }
 
-std::string DirectoryOf(const std::string& file) {
-  auto slash = file.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : file.substr(0, slash);
-}
-
 }  // namespace
 
 bool TLibObj::LibraryFileExists(const std::string& file, bool report) const {
   bool exists = FileExists(file);
   if (!exists && report) g_.Host().ShowMessage(Format(g_.GetText("errFNF"), {file}), TMsgKind::Error);
   return exists;
+}
+
+void TLibObj::LockForWriting(const std::string& file) {
+  const std::string target = ResolveLinks(file);
+  if (writerLock_ && writerLock_->Target() == target) return;
+  writerLock_.reset();
+  writerLock_ = std::make_unique<TFileLock>(target, file, TFileLock::kDefaultWait);
+}
+
+void TLibObj::StartNewFile(const std::string& file) {
+  FileName = file;
+  stampedFile_ = ResolveLinks(file);
+  stamp_ = TFileStamp::Of(stampedFile_);
 }
 
 void TLibObj::OpenLibrary(const std::string& file, bool merge, bool confirm) {
@@ -68,13 +70,21 @@ void TLibObj::OpenLibrary(const std::string& file, bool merge, bool confirm) {
   }
   if (!LibraryFileExists(file, true)) return;
   TLibObj header(g_, "");
-  try {
+  std::string why;
+  {
     TLibFile f(file, TLibFile::TMode::Read);
-    f.ReadHeader(header);
-  } catch (const EDamagedFile&) {
-    header.Version.clear();  // not even a header: an unknown file
+    try {
+      f.ReadHeader(header);
+    } catch (const EDamagedFile& e) {
+      header.Version.clear();  // not even a header: an unknown file
+      why = f.FileSize() == 0 ? "an empty file" : std::to_string(f.FileSize()) + " bytes, " + e.what();
+    }
   }
-  if (header.Version != Version && header.Version != kLibraryVersion22) throw EError(g_.GetText("errUnknownFile"));
+  if (header.Version != Version && header.Version != kLibraryVersion22) {
+    std::string text = file + ": " + g_.GetText("errUnknownFile");
+    if (!why.empty()) text += " (" + why + ")";
+    throw EError(text);
+  }
   LoadLibrary(file, merge);
 }
 
@@ -86,13 +96,16 @@ void TLibObj::LoadLibrary(const std::string& file, bool merge) {
     FileName = file;
     Categories.Clear();
     Locations.Clear();
+    stampedFile_ = ResolveLinks(file);
+    stamp_ = f.Stamp();
   }
   TLibObj header(g_, "");
   bool began = false;
   std::exception_ptr failure;
   try {
     f.ReadHeader(header);
-    if (header.Version != Version && header.Version != kLibraryVersion22) throw EError(g_.GetText("errWrongFile"));
+    if (header.Version != Version && header.Version != kLibraryVersion22)
+      throw EError(file + ": " + g_.GetText("errWrongFile"));
     g_.BeginProgress(Format(g_.GetText("msgsLoading"), {file}), f.FileSize());
     began = true;
     if (!merge) {
@@ -103,6 +116,10 @@ void TLibObj::LoadLibrary(const std::string& file, bool merge) {
     CollectionRecordCount = header.CollectionRecordCount;
     CategoryCount = header.CategoryCount;
     LoadRecords(f, merge, header.Version == kLibraryVersion22);
+    // Counts lower than the records written: what follows would be lost
+    // by the next save.
+    if (f.Remaining() > 0)
+      throw EDamagedFile(f.Position(), std::to_string(f.Remaining()) + " bytes after the last record");
   } catch (...) {
     failure = std::current_exception();
   }
@@ -206,17 +223,21 @@ void TLibObj::SaveToFile(const std::string& file) {
 void TLibObj::SaveLibrary(const std::string& file) {
   FileName = file;
   RecountTotals();
-  // The new file is written beside the old one and replaces it only when
-  // complete and on disk: a failed or stopped save leaves the old file as it was.
-  std::string temp = DirectoryOf(file) + "/.tarnwex-save-XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) throw EError(Format(g_.GetText("errWriteFile"), {file, std::strerror(errno)}));
-  ::close(fd);
+  const std::string target = ResolveLinks(file);
+  std::unique_ptr<TFileLock> ownLock;
+  if (!writerLock_ || writerLock_->Target() != target)
+    ownLock = std::make_unique<TFileLock>(target, file, TFileLock::kDefaultWait);
+  RemoveStaleTemporaries(target);
+  if (target == stampedFile_ && TFileStamp::Of(target) != stamp_)
+    throw EError(Format(g_.GetText("errFileChanged"), {file}));
 
   g_.BeginProgress(Format(g_.GetText("msgsSaving"), {FileName}), FolderCount);
   try {
+    // The new file is written beside the old one and replaces it only when
+    // complete and on disk: a failed or stopped save leaves the old file as it was.
+    TAtomicFile out(target, file);
     {
-      TLibFile f(temp, TLibFile::TMode::Create);
+      TLibFile f(out.TempName(), TLibFile::TMode::Create, file);
       FolderRecordCount = static_cast<int32_t>(Folders.Count());
       CollectionRecordCount = static_cast<int32_t>(Collections.Count());
       CategoryCount = Categories.Count();
@@ -224,26 +245,12 @@ void TLibObj::SaveLibrary(const std::string& file) {
       WriteRecords(f);
       f.Commit();
     }
-    struct stat st {};
-    if (::stat(file.c_str(), &st) == 0) ::chmod(temp.c_str(), st.st_mode & 07777);
-    else {
-      mode_t mask = ::umask(0);
-      ::umask(mask);
-      ::chmod(temp.c_str(), 0666 & ~mask);
-    }
-    if (::rename(temp.c_str(), file.c_str()) != 0)
-      throw EError(Format(g_.GetText("errWriteFile"), {file, std::strerror(errno)}));
-    int dir = ::open(DirectoryOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-      ::fsync(dir);
-      ::close(dir);
-    }
+    stamp_ = out.Commit();
+    stampedFile_ = target;
   } catch (const EValueTooLong& e) {
-    ::unlink(temp.c_str());
     g_.EndProgress(std::string());
     throw EError(Format(g_.GetText("errValueTooLong"), {e.Record(), std::to_string(e.Length())}));
   } catch (...) {
-    ::unlink(temp.c_str());
     g_.EndProgress(std::string());
     throw;
   }

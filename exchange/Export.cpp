@@ -1,13 +1,9 @@
 #include "exchange/Export.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <string_view>
 
+#include "core/AtomicFile.h"
+#include "core/FileLock.h"
 #include "core/TextUtils.h"
 #include "state/Error.h"
 #include "state/Globals.h"
@@ -33,19 +29,13 @@ std::string VolumeText(const TLibFolderItem& item, std::string TLibFolder::*fiel
 }  // namespace
 
 // The file being written: lines go to a temporary file beside the target,
-// which replaces the target only when everything was written.
+// which replaces the target only when everything was written. The target's
+// writer's lock is held meanwhile, so no two writers replace it at once and
+// the temporary files of killed exports can go.
 class TExport::TSink {
  public:
-  TSink(const TGlobalData& g, std::string file) : g_(g), file_(std::move(file)), temp_(file_ + ".tmp-XXXXXX") {
-    fd_ = ::mkstemp(temp_.data());
-    if (fd_ < 0) Fail(errno);
-  }
-  ~TSink() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!committed_) ::unlink(temp_.c_str());
-  }
-  TSink(const TSink&) = delete;
-  TSink& operator=(const TSink&) = delete;
+  explicit TSink(const std::string& file)
+      : target_(ResolveLinks(file)), lock_(target_, file, TFileLock::kDefaultWait), out_(Cleaned(target_), file) {}
 
   void Write(std::string_view text) {
     buffer_.append(text);
@@ -54,42 +44,26 @@ class TExport::TSink {
 
   void Commit() {
     Flush();
-    if (::fsync(fd_) != 0) Fail(errno);
-    int rc = ::close(fd_);
-    fd_ = -1;
-    if (rc != 0) Fail(errno);
-    // mkstemp makes the file private; an export is an ordinary user file.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(temp_.c_str(), 0666 & ~mask);
-    if (::rename(temp_.c_str(), file_.c_str()) != 0) Fail(errno);
-    committed_ = true;
+    out_.Commit();
   }
 
  private:
   static constexpr size_t kFlushSize = 64 * 1024;
 
+  static const std::string& Cleaned(const std::string& target) {
+    RemoveStaleTemporaries(target);
+    return target;
+  }
+
   void Flush() {
-    size_t done = 0;
-    while (done < buffer_.size()) {
-      ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) Fail(n < 0 ? errno : EIO);
-      done += static_cast<size_t>(n);
-    }
+    out_.Write(buffer_);
     buffer_.clear();
   }
 
-  [[noreturn]] void Fail(int err) const {
-    throw EError(Format(g_.GetText("errWriteFile"), {file_, std::strerror(err)}));
-  }
-
-  const TGlobalData& g_;
-  std::string file_;
-  std::string temp_;
+  std::string target_;
+  TFileLock lock_;
+  TAtomicFile out_;
   std::string buffer_;
-  int fd_ = -1;
-  bool committed_ = false;
 };
 
 std::vector<TExportField> DefaultExportFields() {
@@ -275,7 +249,7 @@ bool TExport::Export() {
   const std::string& file = options_.FileName;
   try {
     if (file.empty()) throw EError(g_.GetText("errFileEmpty"));
-    TSink sink(g_, file);
+    TSink sink(file);
     sink_ = &sink;
     try {
       switch (source_.Source) {

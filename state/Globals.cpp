@@ -246,7 +246,10 @@ const std::vector<std::string>& TGlobalData::IdleCommands() {
 
 void TGlobalData::SetProcessStopped(bool stopped) {
   try {
-    if (stopped && ProcessStopped) AddMessage(GetText("msgsStopped"));
+    // An operation that ends after the user's Stop says so; one that ends
+    // twice over (an import and its closing steps) does not.
+    if (stopped && ProcessStopped && stopRequested_) AddMessage(GetText("msgsStopped"));
+    if (!stopped) stopRequested_ = false;
     ProcessStopped = stopped;
     host_.EnableCommands({"miVStopProcess", "tbStop"}, !stopped);
     if (DisableControls) host_.EnableViews(stopped);
@@ -265,6 +268,7 @@ void TGlobalData::SetProcessStopped(bool stopped) {
 }
 
 void TGlobalData::Stop() {
+  stopRequested_ = true;
   ProcessStopped = true;
   SetProcessStopped(true);
 }

@@ -174,6 +174,8 @@ class TGlobalData {
   std::chrono::steady_clock::time_point lastPump_{};
   std::chrono::steady_clock::time_point progressClock_{};
   int32_t progressMax_ = 0;
+  // The user asked to stop the running operation (cleared when one starts).
+  bool stopRequested_ = false;
   int32_t pendingPosition_ = -1;
   std::string pendingStatus_;
   bool statusPending_ = false;

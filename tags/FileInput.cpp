@@ -9,12 +9,24 @@
 
 namespace tw {
 
+std::string FileKindName(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "no regular file";
+}
+
 TFileInput::TFileInput(const std::string& fileName) {
   fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd_ < 0) error_ = errno;
   struct stat st {};
-  if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
-    error_ = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+  if (fd_ >= 0 && ::fstat(fd_, &st) != 0) {
+    error_ = errno;
+    ::close(fd_);
+    fd_ = -1;
+  } else if (fd_ >= 0 && !S_ISREG(st.st_mode)) {
+    kind_ = FileKindName(st.st_mode);
     ::close(fd_);
     fd_ = -1;
   }
@@ -41,6 +53,13 @@ bool TFileInput::ReadAt(int64_t offset, void* buf, size_t n) const {
   return ReadUpTo(offset, buf, n) == n;
 }
 
-std::string TFileInput::ErrorText() const { return error_ == ENODEV ? "not a regular file" : std::strerror(error_); }
+std::string TFileInput::ErrorText() const { return kind_.empty() ? std::strerror(error_) : "not a file but " + kind_; }
+
+bool ReadWholeFile(const TFileInput& in, std::string& text) {
+  if (!in.Ok()) return false;
+  text.assign(static_cast<size_t>(in.Size()), '\0');
+  text.resize(in.ReadUpTo(0, text.data(), text.size()));
+  return true;
+}
 
 }  // namespace tw

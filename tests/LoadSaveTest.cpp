@@ -176,7 +176,7 @@ TEST_F(LoadSaveTest, UnknownVersionLeavesTheLibraryUntouched) {
     Lib().OpenLibrary(Path("new.twl"), false, false);
     FAIL();
   } catch (const std::exception& e) {
-    EXPECT_STREQ(e.what(), "Unknown File Version!");
+    EXPECT_EQ(e.what(), Path("new.twl") + ": Unknown File Version!");
   }
   EXPECT_EQ(Dump(Lib()), before);
 
@@ -185,7 +185,7 @@ TEST_F(LoadSaveTest, UnknownVersionLeavesTheLibraryUntouched) {
     Lib().LoadLibrary(Path("new.twl"), false);
     FAIL();
   } catch (const std::exception& e) {
-    EXPECT_STREQ(e.what(), "Wrong file version!");
+    EXPECT_EQ(e.what(), Path("new.twl") + ": Wrong file version!");
   }
   EXPECT_EQ(Lib().Folders.Count(), 0u);
 }

@@ -1,0 +1,154 @@
+#include "core/AtomicFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "state/Error.h"
+#include "state/Globals.h"
+
+namespace tw {
+namespace {
+
+constexpr int kMaxLinks = 40;
+constexpr std::string_view kTempMark = ".tarnwex-";
+
+std::string TempPrefix(const std::string& target) {
+  return "." + BaseNameOf(target) + std::string(kTempMark);
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+TFileStamp TFileStamp::Of(const std::string& path) {
+  struct stat st {};
+  TFileStamp s;
+  if (::stat(path.c_str(), &st) != 0) return s;
+  s.Exists = true;
+  s.Device = st.st_dev;
+  s.Inode = st.st_ino;
+  s.Size = st.st_size;
+  s.MTimeSec = st.st_mtim.tv_sec;
+  s.MTimeNsec = st.st_mtim.tv_nsec;
+  return s;
+}
+
+TFileStamp TFileStamp::OfDescriptor(int fd) {
+  struct stat st {};
+  TFileStamp s;
+  if (::fstat(fd, &st) != 0) return s;
+  s.Exists = true;
+  s.Device = st.st_dev;
+  s.Inode = st.st_ino;
+  s.Size = st.st_size;
+  s.MTimeSec = st.st_mtim.tv_sec;
+  s.MTimeNsec = st.st_mtim.tv_nsec;
+  return s;
+}
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ResolveLinks(const std::string& path) {
+  std::string current = path;
+  for (int i = 0; i < kMaxLinks; ++i) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+    const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+    if (n <= 0) return current;
+    target.resize(static_cast<size_t>(n));
+    current = target.front() == '/' ? target : FolderOf(current) + "/" + target;
+  }
+  return current;
+}
+
+mode_t NewFileMode() {
+  // /proc/self/status names the umask since Linux 4.7; the usual one otherwise.
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  mode_t mask = 022;
+  while (std::getline(status, line))
+    if (line.rfind("Umask:", 0) == 0) {
+      mask = static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+      break;
+    }
+  return 0666 & ~mask;
+}
+
+TAtomicFile::TAtomicFile(std::string target, std::string shown)
+    : target_(std::move(target)), shown_(std::move(shown)) {
+  temp_ = FolderOf(target_) + "/" + TempPrefix(target_) + "XXXXXX";
+  fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+  if (fd_ < 0) Fail(errno);
+}
+
+TAtomicFile::~TAtomicFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!committed_) ::unlink(temp_.c_str());
+}
+
+void TAtomicFile::Fail(int error) const {
+  throw EError(Format(GetTextOrDefault("errWriteFile"), {shown_, std::strerror(error)}));
+}
+
+void TAtomicFile::Write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) Fail(n < 0 ? errno : ENOSPC);
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+}
+
+TFileStamp TAtomicFile::Commit() {
+  // mkostemp makes the file private; the target keeps its mode, a new one
+  // gets the mode any new file of the user gets.
+  struct stat old {};
+  const mode_t mode = ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
+  if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0) Fail(errno);
+  const TFileStamp stamp = TFileStamp::OfDescriptor(fd_);
+  const int rc = ::close(fd_);
+  fd_ = -1;
+  if (rc != 0) Fail(errno);
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) Fail(errno);
+  committed_ = true;
+  SyncFolder(FolderOf(target_));
+  return stamp;
+}
+
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string folder = FolderOf(target);
+  const std::string prefix = TempPrefix(target);
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* d = ::readdir(dir)) {
+    const std::string_view name = d->d_name;
+    // The prefix and the six characters mkstemp adds, nothing else.
+    if (name.size() == prefix.size() + 6 && name.substr(0, prefix.size()) == prefix)
+      ::unlinkat(::dirfd(dir), d->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
+}  // namespace tw
