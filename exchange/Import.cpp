@@ -8,16 +8,16 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <unordered_map>
 
 #include "core/CaseFold.h"
 #include "core/LibClasses.h"
+#include "core/LibFile.h"
 #include "core/TextUtils.h"
 #include "state/Error.h"
 #include "state/FileUtils.h"
 #include "state/Globals.h"
+#include "tags/FileInput.h"
 
 namespace tw {
 namespace {
@@ -27,15 +27,15 @@ const char* const kFieldNames[] = {"Volume", "VolumeSerialNo", "Path",     "Name
 
 bool IsRequiredField(std::string_view name) { return name == "Volume" || name == "Path" || name == "Name"; }
 
-// The whole file; errors name the file as the log shows it.
+// The whole file; errors name the file as the log shows it. Only a regular
+// file is read, opened without blocking: a FIFO named like a text waits for
+// nobody.
 std::string ReadWholeFile(TGlobalData& g, const std::string& file) {
-  struct stat st {};
-  if (::stat(file.c_str(), &st) != 0 && errno == ENOENT) throw EError(Format(g.GetText("errFNF"), {file}));
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw EError(Format(g.GetText("errReadFolder"), {file, std::strerror(errno)}));
-  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throw EError(Format(g.GetText("errReadFolder"), {file, std::strerror(errno)}));
-  return text;
+  const TFileInput in(file);
+  std::string text;
+  if (ReadWholeFile(in, text)) return text;
+  if (in.ErrorCode() == ENOENT) throw EError(Format(g.GetText("errFNF"), {file}));
+  throw EError(Format(g.GetText("errReadFolder"), {file, in.ErrorText()}));
 }
 
 // The parts of a library path between its backslashes; empty parts (a
@@ -50,8 +50,24 @@ std::vector<std::string> PathParts(std::string_view path) {
 }
 
 // A name that cannot become one component of a source path.
-void CheckComponent(const std::string& name) {
-  if (name.empty() || name.find('/') != std::string::npos) throw EError(name);
+void CheckComponent(const TGlobalData& g, const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos)
+    throw EError(Format(g.GetText("errImpName"), {"\"" + name + "\""}));
+}
+
+// A text the library file cannot hold whole: a NUL would end it there, and
+// no stored text is longer than 65535 bytes.
+void CheckStorable(const TGlobalData& g, const char* field, std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) throw EError(Format(g.GetText("errImpNul"), {field}));
+  if (text.size() > static_cast<size_t>(kMaxValueLength))
+    throw EError(Format(g.GetText("errImpLong"), {field, std::to_string(text.size())}));
+}
+
+// A line's key as the log shows it: a NUL byte as "\0".
+std::string ShownKey(const std::string& key) {
+  std::string shown;
+  for (char c : key) shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+  return shown;
 }
 
 bool IsBlankLine(std::string_view line) {
@@ -90,7 +106,11 @@ TDateTime ParseImportDate(std::string_view text) {
   const std::string t = Trim(text);
   if (t.empty()) return 0;
   std::tm tm{};
-  if (!ParseUserDate(t, "%x %X", tm) && !ParseUserDate(t, "%x", tm)) return 0;
+  // ISO dates first: what an export in a locale without centuries writes.
+  bool read = false;
+  for (const char* pattern : {"%Y-%m-%d %H:%M:%S", "%Y-%m-%dT%H:%M:%S", "%Y-%m-%d", "%x %X", "%x"})
+    if ((read = ParseUserDate(t, pattern, tm))) break;
+  if (!read) return 0;
   TDateTime result = 0;
   if (!TryEncodeDateTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 0, result))
     return 0;
@@ -190,9 +210,18 @@ std::vector<TImportObj> TTextImport::ReadObjects(const std::string& text) const 
   {
     TStringParser parser(delimiter_, options_.TextQualifier);
     TKeyIndex keys(lines.size());
-    for (const std::string& line : lines) {
+    bool columnsTold = false;
+    for (size_t n = 0; n < lines.size(); ++n) {
+      const std::string& line = lines[n];
       if (IsBlankLine(line)) continue;
       TImportObj obj = ParseLine(parser, line);
+      // More columns than fields: the field list is likely not the file's.
+      if (!columnsTold && parser.Tokens().size() > checked_.size()) {
+        columnsTold = true;
+        g_.AddMessage(Format(g_.GetText("msgsImpColumns"), {std::to_string(n + 1),
+                                                           std::to_string(parser.Tokens().size()),
+                                                           std::to_string(checked_.size())}));
+      }
       if (keys.Insert(objects, obj.FullKey, static_cast<uint32_t>(objects.size()))) objects.push_back(std::move(obj));
     }
   }
@@ -285,9 +314,19 @@ void TTextImport::ApplyColumns(TLibObj& lib, const TImportObj& obj) {
 
 void TTextImport::RecordObject(TLibObj& lib, const TImportObj& obj) {
   // A line that cannot be recorded leaves no empty volume behind.
-  CheckComponent(obj.Name);
+  CheckStorable(g_, "Name", obj.Name);
+  CheckStorable(g_, "Volume", obj.Volume + "/");  // also the volume's source path
+  CheckStorable(g_, "VolumeSerialNo", obj.Serial);
+  CheckStorable(g_, "Category", obj.Category);
+  CheckStorable(g_, "Comments", obj.Comments);
+  CheckStorable(g_, "Location", obj.Location);
+  CheckComponent(g_, obj.Name);
   if (obj.Path != checkedPath_) {
-    for (const std::string& part : PathParts(obj.Path)) CheckComponent(part);
+    if (obj.Path.find('\0') != std::string::npos) throw EError(Format(g_.GetText("errImpNul"), {"Path"}));
+    for (const std::string& part : PathParts(obj.Path)) {
+      CheckStorable(g_, "Path", part);
+      CheckComponent(g_, part);
+    }
     checkedPath_ = obj.Path;
   }
   if (!inRun_ || obj.Volume != prevVolume_) {
@@ -327,9 +366,9 @@ TImportResult TTextImport::Import() {
       try {
         RecordObject(lib, objects[q]);
         ++result.Recorded;
-      } catch (const std::exception&) {
+      } catch (const std::exception& e) {
         ++result.Errors;
-        g_.AddMessage(Format(g_.GetText("msgsImpErr"), {objects[q].FullKey}));
+        g_.AddMessage(Format(g_.GetText("msgsImpErr"), {ShownKey(objects[q].FullKey) + ": " + e.what()}));
       }
     }
   } catch (const std::exception& e) {
@@ -339,6 +378,8 @@ TImportResult TTextImport::Import() {
   }
   lib.ReadRecordedFiles = readFiles;
   lib.EndPathIndex();
+  // The summary counts the library with what was recorded.
+  lib.RecountTotals();
   g_.EndProgress(Format(g_.GetText("msgsImported"), {file}));
   lib.Modified = true;
   g_.ProcessStopped = true;

@@ -182,10 +182,35 @@ TEST_F(ImportTest, BadLinesAreLoggedAndTheRestIsImported) {
   EXPECT_FALSE(r.Failed);
   EXPECT_EQ(r.Errors, 3);
   EXPECT_EQ(r.Recorded, 2);
-  EXPECT_EQ(host.CountLog("Import Error CD1\\M\\"), 1);
-  EXPECT_EQ(host.CountLog("Import Error CD1\\a/b\\x.txt"), 1);
-  EXPECT_EQ(host.CountLog("Import Error CD1\\M\\sl/ash"), 1);
+  // Each rejected line says why.
+  EXPECT_EQ(host.CountLog("Import Error CD1\\M\\: \"\" is no file or folder name"), 1);
+  EXPECT_EQ(host.CountLog("Import Error CD1\\a/b\\x.txt: \"a/b\" is no file or folder name"), 1);
+  EXPECT_EQ(host.CountLog("Import Error CD1\\M\\sl/ash: \"sl/ash\" is no file or folder name"), 1);
   EXPECT_EQ(Dump(Lib().Folders.Top(0)), (std::vector<std::string>{"D CD1\\M", "F CD1\\z 5", "F CD1\\M\\good.txt 1"}));
+}
+
+TEST_F(ImportTest, LinesTheLibraryCannotHoldAreRejected) {
+  using namespace std::string_literals;
+  // Names that differ only after a NUL would be saved as one name and
+  // collapse on the next load; a text over 65535 bytes could not be saved.
+  const std::string longName(70000, 'n');
+  const std::string text = "CD1,\\M\\,a\0x,1\n"s + "CD1,\\M\\,a\0y,2\n"s + "CD1,\\M\\,a,3\n" +
+                           "CD1,\\M\0\\,b,4\n"s + "C\0D,\\M\\,c,5\n"s + "CD1,\\M\\," + longName + ",6\n" +
+                           "CD1,\\" + std::string(65536, 'p') + "\\,d,7\n";
+  const TImportResult r = Run(text);
+  EXPECT_FALSE(r.Failed);
+  EXPECT_EQ(r.Recorded, 1);
+  EXPECT_EQ(r.Errors, 6);
+  EXPECT_EQ(host.CountLog("Import Error CD1\\M\\a\\0x: Name holds a NUL byte"), 1);
+  EXPECT_EQ(host.CountLog("Import Error CD1\\M\\0\\b: Path holds a NUL byte"), 1);
+  EXPECT_EQ(host.CountLog("Import Error C\\0D\\M\\c: Volume holds a NUL byte"), 1);
+  EXPECT_EQ(host.CountLog("Import Error CD1\\M\\" + longName + ": Name is 70000 bytes long, longer than 65535 bytes"), 1);
+  EXPECT_EQ(Dump(Lib().Folders.Top(0)), (std::vector<std::string>{"D CD1\\M", "F CD1\\M\\a 3"}));
+  // What was recorded saves and loads back as it is.
+  Lib().SaveLibrary(Path("lib.twl"));
+  g->ResetLibrary(false);
+  Lib().OpenLibrary(Path("lib.twl"), false, false);
+  EXPECT_EQ(Dump(Lib().Folders.Top(0)), (std::vector<std::string>{"D CD1\\M", "F CD1\\M\\a 3"}));
 }
 
 TEST_F(ImportTest, AnUnreadableFileOrNoNameFailsAndTheSummaryStillAppears) {
@@ -385,10 +410,12 @@ TEST_F(ImportTest, ExportOfAScannedVolumeImportsAsTheSameTree) {
 TEST_F(ImportTest, CliImportCreatesTheLibraryAndSavesIt) {
   const std::string in = Path("in.txt"), lib = Path("new.twl");
   std::ofstream(in, std::ios::binary) << "5;CD1;\\Music\\;a.mp3\n7;CD1;;b.txt\nx;;;\n";
-  // The last line has no name: it is logged and leaves no empty volume.
+  // The last line has no name: it is logged and leaves no empty volume; the
+  // exit status and the last line say that a line was rejected.
   TRun r = RunCli("import " + Q(lib) + " " + Q(in) + " --fields Size,Volume,Path,Name --separator ';'",
                   Path("stderr.txt"));
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1), "1 lines rejected\n");
   Lib().LoadLibrary(lib, false);
   ASSERT_EQ(Lib().Folders.TopCount(), 1);
   EXPECT_EQ(Dump(Lib().Folders.Top(0)), (std::vector<std::string>{"F CD1\\b.txt 7", "D CD1\\Music", "F CD1\\Music\\a.mp3 5"}));
