@@ -137,7 +137,31 @@ bool DateTm(TDateTime date, std::tm& tm, bool& midnight) {
   return true;
 }
 
+// ISO dates where the locale's short date has no century.
+const char* DatePattern(bool isoDates, bool midnight) {
+  if (isoDates) return midnight ? "%Y-%m-%d" : "%Y-%m-%d %H:%M:%S";
+  return midnight ? "%x" : "%x %X";
+}
+
 }  // namespace
+
+bool ShortDateHasTwoDigitYear(const std::locale& locale) {
+  std::tm tm{};
+  tm.tm_year = 2006 - 1900;
+  tm.tm_mon = 0;
+  tm.tm_mday = 2;
+  std::ostringstream out;
+  out.imbue(locale);
+  const char pattern[] = "%x";
+  std::use_facet<std::time_put<char>>(locale).put(std::ostreambuf_iterator<char>(out), out, ' ', &tm, pattern,
+                                                   pattern + 2);
+  return out.str().find("2006") == std::string::npos;
+}
+
+bool UserDatesAreIso() {
+  static const bool iso = ShortDateHasTwoDigitYear(UserLocale());
+  return iso;
+}
 
 // strftime_l with the user's locale made once gives the text of the stream
 // facet without building a stream and looking up a facet per date: result
@@ -147,7 +171,8 @@ std::string FormatDate(TDateTime date) {
   bool midnight = false;
   if (!DateTm(date, tm, midnight)) return {};
   char buffer[256];
-  const size_t n = UserCLocale() ? ::strftime_l(buffer, sizeof buffer, midnight ? "%x" : "%x %X", &tm, UserCLocale()) : 0;
+  const char* pattern = DatePattern(UserDatesAreIso(), midnight);
+  const size_t n = UserCLocale() ? ::strftime_l(buffer, sizeof buffer, pattern, &tm, UserCLocale()) : 0;
   if (n == 0) return FormatDate(date, UserLocale());
   return std::string(buffer, n);
 }
@@ -156,12 +181,21 @@ std::string FormatDate(TDateTime date, const std::locale& locale) {
   std::tm tm;
   bool midnight = false;
   if (!DateTm(date, tm, midnight)) return {};
-  const std::string pattern = midnight ? "%x" : "%x %X";
+  const std::string pattern = DatePattern(ShortDateHasTwoDigitYear(locale), midnight);
   std::ostringstream out;
   out.imbue(locale);
   std::use_facet<std::time_put<char>>(locale).put(std::ostreambuf_iterator<char>(out), out, ' ', &tm,
                                                    pattern.data(), pattern.data() + pattern.size());
   return out.str();
+}
+
+std::string IsoDateTime(TDateTime date) {
+  std::tm tm;
+  bool midnight = false;
+  if (!DateTm(date, tm, midnight)) return {};
+  char buffer[64];
+  const size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%S", &tm);
+  return std::string(buffer, n);
 }
 
 bool ParseUserDate(const std::string& text, const char* pattern, std::tm& tm) {

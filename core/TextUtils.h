@@ -27,9 +27,17 @@ std::string FormatSize(int unit, double size);
 double ScaleSize(int unit, double size);
 
 // Short date and long time of the user's locale, the time left out when it
-// is exactly midnight; empty for a value that is no date.
+// is exactly midnight; empty for a value that is no date. A locale whose
+// short date has a two-digit year (the C locale) gets ISO dates instead,
+// "2026-12-11 10:20:30", so that no century is lost.
 std::string FormatDate(TDateTime date);
 std::string FormatDate(TDateTime date, const std::locale& locale);
+// Whether the locale's short date leaves out the century.
+bool ShortDateHasTwoDigitYear(const std::locale& locale);
+// The same for the user's locale, worked out once.
+bool UserDatesAreIso();
+// ISO 8601 for programs, "2026-12-11T10:20:30"; empty for a value that is no date.
+std::string IsoDateTime(TDateTime date);
 // The user's locale, or the classic one when the environment names none
 // that exists.
 const std::locale& UserLocale();

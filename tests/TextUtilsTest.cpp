@@ -134,19 +134,31 @@ TEST(DateTime, NowIsTheLocalTimeOfToday) {
 }
 
 TEST(FormatDate, ShortDateAndLongTimeOfTheLocale) {
+  // The C locale's short date has a two-digit year: ISO dates keep the century.
   const std::locale& c = std::locale::classic();
-  EXPECT_EQ(FormatDate(36526.0, c), "01/01/00");  // midnight: no time part
-  EXPECT_EQ(FormatDate(EncodeDateTime(2021, 7, 4, 13, 5, 9, 0), c), "07/04/21 13:05:09");
-  EXPECT_EQ(FormatDate(0.0, c), "12/30/99");
-  EXPECT_EQ(FormatDate(-1.25, c), "12/29/99 06:00:00");
+  EXPECT_TRUE(ShortDateHasTwoDigitYear(c));
+  EXPECT_EQ(FormatDate(36526.0, c), "2000-01-01");  // midnight: no time part
+  EXPECT_EQ(FormatDate(EncodeDateTime(2021, 7, 4, 13, 5, 9, 0), c), "2021-07-04 13:05:09");
+  EXPECT_EQ(FormatDate(0.0, c), "1899-12-30");
+  EXPECT_EQ(FormatDate(-1.25, c), "1899-12-29 06:00:00");
   // One millisecond past midnight is a time, though it shows as 00:00:00.
-  EXPECT_EQ(FormatDate(EncodeDateTime(2000, 1, 1, 0, 0, 0, 1), c), "01/01/00 00:00:00");
+  EXPECT_EQ(FormatDate(EncodeDateTime(2000, 1, 1, 0, 0, 0, 1), c), "2000-01-01 00:00:00");
+  EXPECT_EQ(IsoDateTime(EncodeDateTime(2026, 12, 11, 10, 20, 30, 0)), "2026-12-11T10:20:30");
+  EXPECT_EQ(IsoDateTime(std::nan("")), "");
   EXPECT_EQ(FormatDate(std::nan(""), c), "");
   EXPECT_EQ(FormatDate(1e12, c), "");
   // Without a locale given, the C library formats in the user's locale: the
   // same text as the stream.
   for (double d : {36526.0, EncodeDateTime(2021, 7, 4, 13, 5, 9, 0), 0.0, -1.25, std::nan(""), 1e12})
     EXPECT_EQ(FormatDate(d), FormatDate(d, UserLocale())) << d;
+  // A locale that writes centuries keeps its own short date.
+  try {
+    const std::locale german("de_DE.UTF-8");
+    EXPECT_FALSE(ShortDateHasTwoDigitYear(german));
+    EXPECT_EQ(FormatDate(EncodeDateTime(2021, 7, 4, 13, 5, 9, 0), german), "04.07.2021 13:05:09");
+  } catch (const std::runtime_error&) {
+    // No German locale on this machine.
+  }
 }
 
 // ---------------------------------------------------------------- sizes
