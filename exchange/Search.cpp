@@ -12,6 +12,7 @@
 #include "core/CaseFold.h"
 #include "core/DateTime.h"
 #include "core/TextUtils.h"
+#include "core/Utf8.h"
 #include "state/Error.h"
 #include "state/Globals.h"
 #include "state/IniFile.h"
@@ -343,22 +344,36 @@ constexpr const char* kSection = "Search";
 TTextCriterion::TTextCriterion(const std::string& text, bool matchCase)
     : text_(matchCase ? text : FoldCase(text)), matchCase_(matchCase) {}
 
+namespace {
+
+// A text stored in another code page is found by what it is shown as: a
+// Latin-1 "caf\xE9" by "café".
+std::string Shown(std::string_view value) {
+  return IsValidUtf8(value) ? std::string(value) : DisplayUtf8(value);
+}
+
+}  // namespace
+
 bool TTextCriterion::ContainedIn(std::string_view value) const {
   if (text_.empty()) return true;
-  if (matchCase_) return value.find(text_) != std::string_view::npos;
-  if (IsAscii(value))
+  if (IsAscii(value)) {
+    if (matchCase_) return value.find(text_) != std::string_view::npos;
     return std::search(value.begin(), value.end(), text_.begin(), text_.end(),
                        [](char v, char t) { return FoldAsciiByte(v) == t; }) != value.end();
-  return FoldCase(value).find(text_) != std::string::npos;
+  }
+  if (matchCase_) return Shown(value).find(text_) != std::string::npos;
+  return FoldCase(Shown(value)).find(text_) != std::string::npos;
 }
 
 bool TTextCriterion::Equals(std::string_view value) const {
   if (text_.empty()) return true;
-  if (matchCase_) return value == text_;
-  if (IsAscii(value))
+  if (IsAscii(value)) {
+    if (matchCase_) return value == text_;
     return value.size() == text_.size() &&
            std::equal(value.begin(), value.end(), text_.begin(), [](char v, char t) { return FoldAsciiByte(v) == t; });
-  return FoldCase(value) == text_;
+  }
+  if (matchCase_) return Shown(value) == text_;
+  return FoldCase(Shown(value)) == text_;
 }
 
 // ----------------------------------------------------------- the search
@@ -567,7 +582,10 @@ void SaveSearch(const TSearchCriteria& c, const std::string& file) {
 }
 
 void LoadSearch(TSearchCriteria& c, const std::string& file) {
-  const TIniFile ini(file);
+  // A file that is no saved search must not turn into a search of everything.
+  const TIniFile ini = TIniFile::Load(file);
+  if (!ini.SectionExists(kSection))
+    throw EError(Format(GetTextOrDefault("errNoSearch"), {file}));
   for (const TSearchKey& k : kSearchKeys) {
     std::visit(
         [&](auto field) {

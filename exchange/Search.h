@@ -213,8 +213,9 @@ std::string ResultsText(const TGlobalData& globals, const TSearchCounters& count
 // The saved search file: section "Search", keys in their fixed order,
 // booleans "1"/"0", dates as ISO "YYYY-MM-DD" (the day only). Loading also
 // takes a date in the user's short date format; a missing or unreadable key
-// leaves its criterion as it was. Saving raises EError when the file cannot
-// be written.
+// leaves its criterion as it was, but a file that cannot be read or has no
+// "Search" section raises EError naming it. Saving raises EError when the
+// file cannot be written.
 inline constexpr const char* kSearchFileExtension = ".TWS";
 inline constexpr const char* kSearchFileFilter = "Catalog Search (*.TWS)|*.TWS|All Files (*.*)|*.*";
 void SaveSearch(const TSearchCriteria& criteria, const std::string& file);

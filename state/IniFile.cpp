@@ -1,12 +1,13 @@
 #include "state/IniFile.h"
 
 #include <charconv>
-#include <fstream>
-#include <sstream>
 
 #include "core/CaseFold.h"
 #include "core/TextUtils.h"
+#include "state/Error.h"
+#include "state/Globals.h"
 #include "state/WordLists.h"
+#include "tags/FileInput.h"
 
 namespace tw {
 namespace {
@@ -21,11 +22,17 @@ std::string TrimBlanks(std::string_view s) {
 }  // namespace
 
 TIniFile::TIniFile(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return;
-  std::ostringstream text;
-  text << in.rdbuf();
-  Parse(text.str());
+  std::string text;
+  if (ReadWholeFile(TFileInput(file), text)) Parse(text);
+}
+
+TIniFile TIniFile::Load(const std::string& file) {
+  const TFileInput in(file);
+  std::string text;
+  if (!ReadWholeFile(in, text)) throw EError(Format(GetTextOrDefault("errReadFolder"), {file, in.ErrorText()}));
+  TIniFile ini;
+  ini.Parse(text);
+  return ini;
 }
 
 void TIniFile::Parse(const std::string& text) {

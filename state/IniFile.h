@@ -13,8 +13,11 @@ namespace tw {
 class TIniFile {
  public:
   TIniFile() = default;
-  // Reads the file; a missing or unreadable file gives an empty one.
+  // Reads the file; a missing or unreadable file (or one that is no regular
+  // file) gives an empty one.
   explicit TIniFile(const std::string& file);
+  // Reads the file; raises EError naming it when it cannot be read.
+  static TIniFile Load(const std::string& file);
 
   // Lines that are neither a section, a key nor blank (comments starting
   // with ";" or "#" too) are ignored; keys before the first section are dropped.

@@ -1,6 +1,7 @@
 // The search engine: criteria, rows, counters, replace, the
 // duplicate scan, cancellation, sorting, saved searches, and find/dupes.
 #include "exchange/Search.h"
+#include "state/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -560,9 +561,19 @@ TEST_F(SearchTest, MissingKeysLeaveTheCriteriaAsTheyWere) {
   EXPECT_EQ(c.SizeSign, ssLess);
   EXPECT_EQ(c.SizeValue, 7);
   EXPECT_TRUE(c.MatchCase);
-  // A missing file changes nothing.
-  LoadSearch(c, Path("none.tws"));
-  EXPECT_EQ(c.Name, "new name");
+  // A file that cannot be read, or is no saved search, is an error and
+  // changes nothing: it must not become a search of everything.
+  WriteFile(Path("other.ini"), "[Other]\r\nfile=x\r\n");
+  for (const std::string& bad : {Path("none.tws"), dir, Path("other.ini")}) {
+    SCOPED_TRACE(bad);
+    try {
+      LoadSearch(c, bad);
+      FAIL() << "loaded";
+    } catch (const EError& e) {
+      EXPECT_NE(std::string(e.what()).find(bad), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(c.Name, "new name");
+  }
 }
 
 TEST_F(SearchTest, SearchDatesReadBackTheUsersShortDateToo) {
@@ -612,7 +623,9 @@ TEST_F(SearchCliTest, FindPrintsRowsAndCounters) {
   auto j = nlohmann::json::parse(r.out);
   ASSERT_EQ(j["rows"].size(), 2u);
   EXPECT_EQ(j["rows"][0]["name"], "pack.zip");
-  EXPECT_EQ(j["rows"][0]["bytes"], 2048);
+  // For programs: the size in bytes and the date in ISO 8601, not as shown.
+  EXPECT_EQ(j["rows"][0]["size"], 2048);
+  EXPECT_TRUE(j["rows"][0]["date"].is_null() || j["rows"][0]["date"].get<std::string>().size() == 19);
   EXPECT_EQ(j["rows"][1]["fullFilename"], "CD 1\\a.txt");
   EXPECT_EQ(j["counters"]["files"], 2);
   // The same size criterion as separate words, and a plain number with a unit word.
