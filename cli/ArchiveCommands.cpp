@@ -8,6 +8,7 @@
 
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
+#include "cli/Output.h"
 #include "core/CaseFold.h"
 #include "core/LibClasses.h"
 #include "core/TextUtils.h"
@@ -32,8 +33,6 @@ bool LooksLikeRar(const std::string& file) {
   return head.find(std::string("Rar!\x1A\x07", 6)) != std::string::npos;
 }
 
-std::string DateText(TDateTime d) { return d == 0 ? std::string() : FormatDate(d); }
-
 // The attributes a header reports, as letters: Archive, Compressed, Directory,
 // Hidden, Normal, Offline, Read-only, System, Temporary.
 std::string Attributes(const TDFRARHeaderData& h) {
@@ -52,14 +51,14 @@ json HeaderJson(const TDFRARHeaderData& h) {
           {"encrypted", h.Encrypted},       {"windowAll", h.WindowAll},
           {"window", h.Window},             {"packedSize", h.PackedSize},
           {"unpackedSize", h.UnpackedSize}, {"hostOS", h.HostOS},
-          {"crc", h.CRC},                   {"fileTime", DateText(h.FileTime)},
+          {"crc", h.CRC},                   {"fileTime", JsonDate(h.FileTime)},
           {"versionMajor", h.VersionMajor}, {"versionMinor", h.VersionMinor},
           {"method", h.Method},             {"attributes", Attributes(h)}};
 }
 
 // Name, unpacked size and date as a scan records them, then the other fields.
 void PrintHeader(const TDFRARHeaderData& h) {
-  std::cout << DisplayUtf8(h.FileName) << '\t' << h.UnpackedSize << '\t' << DateText(h.FileTime) << '\t'
+  std::cout << Field(h.FileName) << '\t' << h.UnpackedSize << '\t' << HumanDate(h.FileTime) << '\t'
             << h.PackedSize << '\t' << h.HostOS << '\t' << h.Method << '\t' << h.CRC << '\t' << h.VersionMajor
             << '.' << h.VersionMinor << '\t' << Attributes(h) << '\t'
             << (h.Encrypted ? "encrypted " : "") << (h.ContinuedFromPrev ? "from-previous " : "")
@@ -95,19 +94,19 @@ int CmdArchive(TGlobalData& g, TCliHost& host, const TArgs& a) {
   if (a.Has("--json")) {
     json members = json::array();
     for (const auto& item : archive.Items)
-      members.push_back({{"name", DisplayUtf8(item->Name)}, {"size", item->Size}, {"date", DateText(item->Date)}});
+      members.push_back({{"name", DisplayUtf8(item->Name)}, {"size", item->Size}, {"date", JsonDate(item->Date)}});
     json out = {{"file", file}, {"members", members}};
     if (isRar) {
       json records = json::array();
       for (const auto& h : headers) records.push_back(HeaderJson(h));
       out["headers"] = records;
     }
-    std::cout << out.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
+    PrintJson(out);
   } else if (isRar) {
     for (const auto& h : headers) PrintHeader(h);
   } else {
     for (const auto& item : archive.Items)
-      std::cout << DisplayUtf8(item->Name) << '\t' << item->Size << '\t' << DateText(item->Date) << '\n';
+      std::cout << Field(item->Name) << '\t' << item->Size << '\t' << HumanDate(item->Date) << '\n';
   }
   return failed ? 1 : 0;
 }
@@ -118,7 +117,7 @@ const TCommand kArchiveCommand = {
     "archive",
     "usage: tarnwex-cli archive FILE [--json]\n"
     "  Prints the members a scan records for the ZIP archive FILE, in catalogue order: name\n"
-    "  (without its folders), size and date, tab-separated. For a RAR archive, one line per\n"
+    "  (with its folders, joined by \\), size and date, tab-separated. For a RAR archive, one line per\n"
     "  header the reader reports, in archive order: name (with its folders, joined by \\),\n"
     "  unpacked size, date, packed size, host system, method, CRC, version, attributes\n"
     "  (ACDHNORST) and flags. --json gives the recorded members, and for RAR the header\n"

@@ -102,6 +102,7 @@ void TCliHost::ShowMessage(const std::string& text, TMsgKind kind) {
 }
 
 void TCliHost::ProcessEvents() {
+  if (IgnoreStop) return;
   if (interrupted.exchange(false) && globals_ && !globals_->ProcessStopped) {
     Interrupted = true;
     globals_->Stop();

@@ -21,8 +21,10 @@ class TCliHost : public THost {
   bool ErrorShown = false;
   // Log lines written so far.
   size_t LogLines = 0;
-  // Ctrl+C arrived while an operation ran.
+  // Ctrl+C stopped an operation.
   bool Interrupted = false;
+  // Ctrl+C stops nothing now (a save of finished work runs).
+  bool IgnoreStop = false;
 
   void ShowProgress(bool visible) override;
   void SetProgressCaption(const std::string& caption) override;

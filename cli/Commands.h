@@ -50,6 +50,19 @@ extern const TCommand kImportCommand;
 // The volume or folder at a library path such as "CD 1\Music\" (the last
 // "\" may be left out); nullptr when there is none.
 TTreeNode<TLibFolder>* FindLibraryPath(const TLibObj& lib, std::string path);
+// The same, or EError naming the path, with the library's path it differs
+// from only by "/" for "\" or by letter case when there is one.
+TTreeNode<TLibFolder>* RequireLibraryPath(const TLibObj& lib, const std::string& path);
+
+// Opens a library only to read it.
+TLibObj& OpenForReading(TGlobalData& g, TCliHost& host, const std::string& file);
+// Takes the writer's lock on the library, then opens it; with `create` a
+// missing file is a new, empty library to be saved there.
+TLibObj& OpenForWriting(TGlobalData& g, TCliHost& host, const std::string& file, bool create);
+// Saves the library; a Ctrl+C no longer stops anything once this starts.
+void SaveLibraryFile(TLibObj& lib, TCliHost& host, const std::string& file);
+// Raises EError when `output` is the file `input` (links followed).
+void RefuseInputAsOutput(const std::string& output, const std::string& input);
 
 // The criteria of find's options (--selected is resolved once the library is
 // open); writes --save-search.
@@ -62,6 +75,11 @@ void SortResult(TSearch& search, TSearchResult& result, bool collections, const 
 const std::set<std::string>& SearchFlags();
 const std::set<std::string>& SearchOptions();
 std::set<std::string> With(std::set<std::string> a, const std::set<std::string>& b);
+
+// What export writes and import reads when no --fields and --separator are
+// given: the same, so that an export imports back as it was.
+inline constexpr const char* kExchangeFields = "Volume,VolumeSerialNo,Path,Name,Size,Date,Category,Comments,Location";
+inline constexpr const char* kExchangeSeparator = "Tab";
 
 // The handler table of the settings store; the defaults when it is damaged.
 void LoadHandlerTable(TGlobalData& g);

@@ -62,11 +62,8 @@ int ParseLevels(const std::string& text) {
 TExportOptions ParseOptions(const TArgs& a, const std::string& out) {
   TExportOptions o;
   o.FileName = out;
-  if (a.Values("--fields").empty())
-    for (auto& f : o.Fields) f.Checked = true;
-  else
-    o.Fields = ParseFields(a.Value("--fields"));
-  o.Separator = a.Value("--separator", kSepComma);
+  o.Fields = ParseFields(a.Value("--fields", kExchangeFields));
+  o.Separator = a.Value("--separator", kExchangeSeparator);
   o.TextQualifier = a.Value("--qualifier", "\"");
   o.SizeUnit = ParseUnit(a.Value("--unit", "Bytes"));
   if (!a.Values("--levels").empty()) {
@@ -88,9 +85,7 @@ TExportSourceData ParseSource(const TLibObj& lib, const std::vector<std::string>
   s.Source = esSelection;
   for (const auto& path : sources) {
     if (path == "library") throw EUsage("--source library cannot be combined with paths");
-    TFolderNode* node = FindLibraryPath(lib, path);
-    if (!node) throw EError("No such folder in the library: " + path);
-    s.Selection.push_back(node);
+    s.Selection.push_back(RequireLibraryPath(lib, path));
   }
   return s;
 }
@@ -124,6 +119,8 @@ int CmdExport(TGlobalData& g, TCliHost& host, const TArgs& a) {
   const auto& pos = a.Positional();
   if (pos.size() < 2) throw EUsage("missing arguments");
   if (pos.size() > 2) throw EUsage("too many arguments");
+  RefuseInputAsOutput(pos[1], pos[0]);
+  if (!a.Value("--save-search").empty()) RefuseInputAsOutput(a.Value("--save-search"), pos[0]);
   TExportOptions options = ParseOptions(a, pos[1]);
   const bool fromSearch = a.Has("--from-search");
   TSearchCriteria criteria;
@@ -139,9 +136,7 @@ int CmdExport(TGlobalData& g, TCliHost& host, const TArgs& a) {
     throw EUsage("search criteria need --from-search before them");
   }
 
-  TLibObj& lib = *g.CurrentLibrary;
-  lib.OpenLibrary(pos[0], false, false);
-  if (host.ErrorShown) throw EReported{};
+  TLibObj& lib = OpenForReading(g, host, pos[0]);
   TExportSourceData source =
       fromSearch ? SearchSource(g, lib, a, std::move(criteria), sorts) : ParseSource(lib, a.Values("--source"));
   TExport exporter(g, std::move(options), std::move(source));
@@ -162,8 +157,11 @@ const TCommand kExportCommand = {
     "  --source: the whole library (default), or a volume or folder such as 'CD 1\\Music\\' written\n"
     "    depth-first; repeat it for several, they are written in the order given.\n"
     "  --fields: the fields written, in this order, from Volume, VolumeSerialNo, Path, Name, Size,\n"
-    "    Date, Category, Comments, Location, Type, FilePath (default: all of them in that order).\n"
-    "  --separator: Comma (default), Tab, 'New Line' (CR LF) or any other text as it stands.\n"
+    "    Date, Category, Comments, Location, Type, FilePath (default: the first nine, the fields\n"
+    "    import reads by default, so that an export imports back as it was).\n"
+    "  --separator: Tab (default, as import reads), Comma, 'New Line' (CR LF) or any other text\n"
+    "    as it stands.\n"
+    "  OUT must not be LIB itself.\n"
     "  --qualifier: encloses Volume, Category, Comments and Location (default \", may be '').\n"
     "  --unit: of the Size field (default Bytes). --levels N: only entries down to depth N (1-999).\n"
     "  --indent: deeper entries start with one separator per level below the first.\n"

@@ -5,10 +5,12 @@
 
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
+#include "cli/Output.h"
 #include "core/LibClasses.h"
 #include "core/Utf8.h"
 #include "state/Error.h"
 #include "state/Globals.h"
+#include "tags/FileInput.h"
 
 namespace tw::cli {
 namespace {
@@ -19,6 +21,29 @@ std::string JoinedExtensions(const THandler& h) {
   std::string text;
   for (const auto& ext : h.Extensions) text += (text.empty() ? "" : " ") + ext;
   return text;
+}
+
+// The table as one text: title, switch and extensions of every handler.
+std::string TableText(const THandlerList& list) {
+  std::string text;
+  for (int i = 0; i < list.Count(); ++i) {
+    const THandler& h = *list.Item(i);
+    text += h.Title + (h.Active ? " on " : " off ") + JoinedExtensions(h) + "\n";
+  }
+  return text;
+}
+
+// The store swallows its write errors, as the desktop program needs; the
+// tool reads the file back and says so when the change did not reach it.
+void CheckWritten(const THandlerList& written, const std::string& file) {
+  TRegStore reread(file);
+  THandlerList stored;
+  try {
+    stored.LoadFromRegistry(reread);
+  } catch (const std::exception&) {
+  }
+  if (TableText(stored) != TableText(written))
+    throw EError(Format(GetTextOrDefault("errWriteFile"), {file, "the change did not reach the settings file"}));
 }
 
 int CmdHandlers(TGlobalData& g, TCliHost&, const TArgs& a) {
@@ -40,7 +65,10 @@ int CmdHandlers(TGlobalData& g, TCliHost&, const TArgs& a) {
       changed = true;
     }
   }
-  if (changed) list.SaveToRegistry(store);
+  if (changed) {
+    list.SaveToRegistry(store);
+    CheckWritten(list, store.FileName());
+  }
 
   if (a.Has("--json")) {
     json rows = json::array();
@@ -50,7 +78,7 @@ int CmdHandlers(TGlobalData& g, TCliHost&, const TArgs& a) {
       for (const auto& e : h.Extensions) exts.push_back(e);
       rows.push_back({{"title", h.Title}, {"active", h.Active}, {"description", h.Description}, {"extensions", exts}});
     }
-    std::cout << rows.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
+    PrintJson(rows);
     return 0;
   }
   for (int i = 0; i < list.Count(); ++i) {
@@ -65,7 +93,14 @@ int CmdTags(TGlobalData& g, TCliHost&, const TArgs& a) {
   if (a.Positional().empty()) throw EUsage("missing arguments");
   LoadHandlerTable(g);
   json files = json::array();
+  int status = 0;
   for (const auto& file : a.Positional()) {
+    // A missing file or one that is no regular file has no tags to show.
+    if (const TFileInput in(file); !in.Ok()) {
+      std::cerr << "error: " << DisplayUtf8(file) << ": " << in.ErrorText() << '\n';
+      status = 1;
+      continue;
+    }
     TLibFolderItem item(&g.TagsList);
     g.Handlers.ProcessFile(file, item);
     // Texts a file stores in another code page show as Windows-1252, as
@@ -79,8 +114,8 @@ int CmdTags(TGlobalData& g, TCliHost&, const TArgs& a) {
     std::cout << DisplayUtf8(file) << '\n';
     for (const auto& t : item.TagInfo.Tags) std::cout << '\t' << DisplayUtf8(t) << '\n';
   }
-  if (a.Has("--json")) std::cout << files.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
-  return 0;
+  if (a.Has("--json")) PrintJson(files);
+  return status;
 }
 
 }  // namespace
@@ -98,7 +133,8 @@ const TCommand kTagsCommand = {
     "tags",
     "usage: tarnwex-cli tags FILE... [--json]\n"
     "  Runs the file-type handlers of the settings on each file and prints the tag lines\n"
-    "  its catalogue entry would receive, in order.\n",
+    "  its catalogue entry would receive, in order. A FILE that is missing or no regular file\n"
+    "  is an error (exit status 1); the others are still shown.\n",
     {"--json"},
     {},
     CmdTags};

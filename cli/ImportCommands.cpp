@@ -1,12 +1,14 @@
 // Importing delimited text into a library from the command line.
-#include <sys/stat.h>
+#include <iostream>
 
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "core/LibClasses.h"
 #include "core/TextUtils.h"
 #include "exchange/Import.h"
+#include "state/Error.h"
 #include "state/Globals.h"
+#include "tags/FileInput.h"
 
 namespace tw::cli {
 namespace {
@@ -37,22 +39,23 @@ int CmdImport(TGlobalData& g, TCliHost& host, const TArgs& a) {
   const std::string& file = a.Positional()[0];
   TImportOptions options;
   options.FileName = a.Positional()[1];
-  options.Fields = FieldList(a.Value("--fields", "Volume,Path,Name"));
-  options.Separator = a.Value("--separator", "Comma");
+  options.Fields = FieldList(a.Value("--fields", kExchangeFields));
+  options.Separator = a.Value("--separator", kExchangeSeparator);
   options.TextQualifier = a.Value("--qualifier", "\"");
 
-  struct stat st {};
-  if (::stat(file.c_str(), &st) == 0) {
-    g.CurrentLibrary->OpenLibrary(file, false, false);
-    if (host.ErrorShown) throw EReported{};
-  } else {
-    g.CurrentLibrary->FileName = file;
-  }
+  // An input that cannot be read creates or changes no library.
+  if (const TFileInput in(options.FileName); !in.Ok())
+    throw EError(Format(g.GetText("errReadFolder"), {options.FileName, in.ErrorText()}));
+  RefuseInputAsOutput(file, options.FileName);
+  TLibObj& lib = OpenForWriting(g, host, file, true);
   LoadHandlerTable(g);
   const TImportResult result = RunTextImport(g, options);
-  TLibObj& lib = *g.CurrentLibrary;
-  lib.SaveLibrary(file);
-  if (host.ErrorShown) throw EReported{};
+  if (result.Failed && result.Recorded == 0) return 1;
+  SaveLibraryFile(lib, host, file);
+  if (result.Errors > 0) {
+    std::cerr << Format(g.GetText("msgsImpRejected"), {std::to_string(result.Errors)}) << '\n';
+    return 1;
+  }
   return result.Failed ? 1 : 0;
 }
 
@@ -64,9 +67,11 @@ const TCommand kImportCommand = {
     "  Records the lines of the delimited text file IN into LIB (created when missing) as volumes,\n"
     "  folders and files, and saves LIB. --fields names the columns in order, from Volume,\n"
     "  VolumeSerialNo, Path, Name, Size, Date, Category, Comments and Location (Volume, Path and\n"
-    "  Name are always read; default Volume,Path,Name). --separator is Comma (default), Tab or the\n"
-    "  character to split at; --qualifier the quote around fields (default \"). Lines that cannot be\n"
-    "  recorded are logged and skipped. Exit status 1 when the file cannot be read or Ctrl+C stops it.\n",
+    "  Name are always read; default: all nine in this order, as export writes them). --separator\n"
+    "  is Tab (default, as export writes), Comma or the character to split at; --qualifier the\n"
+    "  quote around fields (default \"). Lines that cannot be recorded are logged with the reason\n"
+    "  and skipped; the last line then says how many. Exit status 1 when IN cannot be read (LIB\n"
+    "  is then left as it was), when lines were rejected, or when Ctrl+C stops it.\n",
     {},
     {"--fields", "--separator", "--qualifier"},
     CmdImport};

@@ -7,6 +7,7 @@
 
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
+#include "cli/Output.h"
 #include "core/DateTime.h"
 #include "core/LibClasses.h"
 #include "core/TextUtils.h"
@@ -27,21 +28,13 @@ void Expect(const TArgs& a, size_t min, size_t max) {
 
 bool Exists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
-// Opens LIB as the Open command does.
-TLibObj& Open(TGlobalData& g, const TCliHost& host, const std::string& file) {
-  g.CurrentLibrary->OpenLibrary(file, false, false);
-  if (host.ErrorShown) throw EReported{};  // "File not found" was shown
-  return *g.CurrentLibrary;
+// A file a command would replace needs --force.
+void RefuseExisting(const TArgs& a, const std::string& file) {
+  if (Exists(file) && !a.Has("--force")) throw EError(file + " exists; use --force to replace it");
 }
-
-std::string Text(const std::string& s) { return DisplayUtf8(s); }
-
-void PrintJson(const json& j) { std::cout << j.dump(2, ' ', false, json::error_handler_t::replace) << '\n'; }
-
-std::string DateText(TDateTime d) { return d == 0 ? std::string() : FormatDate(d); }
 
 struct TVolumeTotals {
   int64_t Folders = 0, Files = 0, Size = 0;
@@ -67,30 +60,30 @@ json VolumeJson(TFolderNode* node) {
   TVolumeTotals t = CountVolume(node);
   return {{"name", Text(v.Name)},         {"serial", Text(v.Serial)},   {"location", Text(v.Location)},
           {"sourcePath", Text(v.SourcePath)}, {"category", Text(v.Category)}, {"comments", Text(v.Comments)},
-          {"date", DateText(v.Date)},     {"folders", t.Folders},       {"files", t.Files},
+          {"date", JsonDate(v.Date)},     {"folders", t.Folders},       {"files", t.Files},
           {"size", t.Size}};
 }
 
 void PrintVolumeLine(TFolderNode* node) {
   const TLibFolder& v = *node->Data();
   TVolumeTotals t = CountVolume(node);
-  std::cout << Text(v.Name) << '\t' << Text(v.Serial) << '\t' << Text(v.Location) << '\t' << Text(v.SourcePath)
-            << '\t' << Text(v.Category) << '\t' << t.Folders << " folders\t" << t.Files << " files\t" << t.Size
+  std::cout << Field(v.Name) << '\t' << Field(v.Serial) << '\t' << Field(v.Location) << '\t' << Field(v.SourcePath)
+            << '\t' << Field(v.Category) << '\t' << t.Folders << " folders\t" << t.Files << " files\t" << t.Size
             << " bytes\n";
 }
 
-int CmdNew(TGlobalData& g, TCliHost&, const TArgs& a) {
+int CmdNew(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 1, 1);
   const std::string& file = a.Positional()[0];
-  if (Exists(file) && !a.Has("--force"))
-    throw EError(file + " exists; use --force to replace it");
-  g.CurrentLibrary->SaveLibrary(file);
+  RefuseExisting(a, file);
+  g.CurrentLibrary->LockForWriting(file);
+  SaveLibraryFile(*g.CurrentLibrary, host, file);
   return 0;
 }
 
 int CmdInfo(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 1, 1);
-  TLibObj& lib = Open(g, host, a.Positional()[0]);
+  TLibObj& lib = OpenForReading(g, host, a.Positional()[0]);
   lib.RecountTotals();
   if (a.Has("--json")) {
     json vols = json::array();
@@ -130,7 +123,7 @@ int CmdInfo(TGlobalData& g, TCliHost& host, const TArgs& a) {
 
 int CmdLs(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 1, 2);
-  TLibObj& lib = Open(g, host, a.Positional()[0]);
+  TLibObj& lib = OpenForReading(g, host, a.Positional()[0]);
   bool asJson = a.Has("--json");
   if (a.Positional().size() == 1) {
     json vols = json::array();
@@ -143,8 +136,7 @@ int CmdLs(TGlobalData& g, TCliHost& host, const TArgs& a) {
     if (asJson) PrintJson(vols);
     return 0;
   }
-  TFolderNode* node = FindLibraryPath(lib, a.Positional()[1]);
-  if (!node) throw EError("No such folder in the library: " + a.Positional()[1]);
+  TFolderNode* node = RequireLibraryPath(lib, a.Positional()[1]);
   json items = json::array();
   for (const auto& item : node->Data()->Items) {
     if (asJson) {
@@ -153,15 +145,16 @@ int CmdLs(TGlobalData& g, TCliHost& host, const TArgs& a) {
       items.push_back({{"name", Text(item->Name)},
                        {"folder", item->IsFolder},
                        {"size", item->Size},
-                       {"date", DateText(item->Date)},
+                       {"date", JsonDate(item->Date)},
                        {"category", Text(item->Category)},
                        {"comments", Text(item->Comments)},
                        {"tags", tags}});
       continue;
     }
-    std::cout << (item->IsFolder ? 'D' : 'F') << '\t' << item->Size << '\t' << DateText(item->Date) << '\t'
-              << Text(item->Name) << '\t' << Text(item->Category) << '\t' << Text(JoinLines(item->Comments)) << '\n';
-    for (const auto& t : item->TagInfo.Tags) std::cout << "\t\t" << Text(t) << '\n';
+    std::cout << (item->IsFolder ? 'D' : 'F') << '\t' << item->Size << '\t' << HumanDate(item->Date) << '\t'
+              << Field(item->Name) << '\t' << Field(item->Category) << '\t' << Field(JoinLines(item->Comments))
+              << '\n';
+    for (const auto& t : item->TagInfo.Tags) std::cout << "\t\t" << Field(t) << '\n';
   }
   if (asJson) PrintJson(items);
   return 0;
@@ -169,19 +162,22 @@ int CmdLs(TGlobalData& g, TCliHost& host, const TArgs& a) {
 
 int CmdResave(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 2, 2);
-  TLibObj& lib = Open(g, host, a.Positional()[0]);
-  lib.SaveLibrary(a.Positional()[1]);
+  const std::string& out = a.Positional()[1];
+  RefuseExisting(a, out);
+  g.CurrentLibrary->LockForWriting(out);
+  TLibObj& lib = OpenForReading(g, host, a.Positional()[0]);
+  SaveLibraryFile(lib, host, out);
   return 0;
 }
 
 int CmdMerge(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 2, SIZE_MAX);
-  TLibObj& lib = Open(g, host, a.Positional()[0]);
+  TLibObj& lib = OpenForWriting(g, host, a.Positional()[0], false);
   for (size_t i = 1; i < a.Positional().size(); ++i) {
     lib.OpenLibrary(a.Positional()[i], true, true);
     if (host.ErrorShown) throw EReported{};
   }
-  lib.SaveLibrary(a.Positional()[0]);
+  SaveLibraryFile(lib, host, a.Positional()[0]);
   return 0;
 }
 
@@ -197,7 +193,9 @@ const std::vector<TCommand>& Commands() {
        "  Without PATH: the volumes. With a library path such as 'CD 1\\Music\\': that folder's items\n"
        "  (kind D/F, size, date, name, category, comments; tag lines indented below).\n",
        {"--json"}, {}, CmdLs},
-      {"resave", "usage: tarnwex-cli resave LIB OUT\n  Opens LIB and saves it as OUT without asking.\n", {}, {}, CmdResave},
+      {"resave",
+       "usage: tarnwex-cli resave LIB OUT [--force]\n  Opens LIB and saves it as OUT; --force replaces an existing OUT.\n",
+       {"--force"}, {}, CmdResave},
       {"merge",
        "usage: tarnwex-cli merge LIB OTHER...\n  Imports each OTHER library into LIB, then saves LIB.\n", {}, {},
        CmdMerge},

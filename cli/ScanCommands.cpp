@@ -19,11 +19,6 @@ bool IsDirectory(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
-
 // An absolute folder with one trailing "/", as the walk reports paths.
 std::string SourceFolder(const std::string& folder) {
   if (!IsDirectory(folder)) throw EError(folder + ": no such folder");
@@ -46,22 +41,10 @@ int32_t Levels(const TArgs& a) {
   throw EUsage("--levels needs a whole number");
 }
 
-// Opens LIB, or starts a new library when the file does not exist yet.
-TLibObj& OpenOrCreate(TGlobalData& g, TCliHost& host, const std::string& file) {
-  if (Exists(file)) {
-    g.CurrentLibrary->OpenLibrary(file, false, false);
-    if (host.ErrorShown) throw EReported{};
-  } else {
-    g.CurrentLibrary->FileName = file;  // the name it will be saved under
-  }
-  return *g.CurrentLibrary;
-}
-
 // A stopped walk keeps what it recorded: the library is saved and the tool
 // says so through its exit status.
 int Finish(TLibObj& lib, TCliHost& host, const std::string& file) {
-  lib.SaveLibrary(file);
-  if (host.ErrorShown) throw EReported{};
+  SaveLibraryFile(lib, host, file);
   return host.Interrupted ? 1 : 0;
 }
 
@@ -87,7 +70,7 @@ int CmdAdd(TGlobalData& g, TCliHost& host, const TArgs& a) {
   ReadSharedOptions(a, request);
   request.Serial = GetVolumeInfo(request.Folder, kVolumeSerial);
 
-  TLibObj& lib = OpenOrCreate(g, host, file);
+  TLibObj& lib = OpenForWriting(g, host, file, true);
   LoadHandlerTable(g);
   host.AnswerYes = a.Has("--allow-duplicate-serial");
   AddVolume(lib, request);
@@ -110,11 +93,8 @@ int CmdUpdate(TGlobalData& g, TCliHost& host, const TArgs& a) {
   request.DeleteMissing = a.Has("--delete-missing");
   ReadSharedOptions(a, request);
 
-  g.CurrentLibrary->OpenLibrary(file, false, false);
-  if (host.ErrorShown) throw EReported{};
-  TLibObj& lib = *g.CurrentLibrary;
-  TFolderNode* selected = FindLibraryPath(lib, a.Positional()[1]);
-  if (!selected) throw EError(a.Positional()[1] + ": no such volume or folder in " + file);
+  TLibObj& lib = OpenForWriting(g, host, file, false);
+  TFolderNode* selected = RequireLibraryPath(lib, a.Positional()[1]);
   LoadHandlerTable(g);
   UpdateVolume(lib, selected, request);
   return Finish(lib, host, file);

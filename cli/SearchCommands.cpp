@@ -6,6 +6,7 @@
 
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
+#include "cli/Output.h"
 #include "core/CaseFold.h"
 #include "core/LibClasses.h"
 #include "core/Utf8.h"
@@ -17,8 +18,6 @@ namespace tw::cli {
 namespace {
 
 using nlohmann::json;
-
-std::string Text(const std::string& s) { return DisplayUtf8(s); }
 
 // A day given as YYYY-MM-DD.
 TDateTime ParseDay(const std::string& option, const std::string& text) {
@@ -82,15 +81,17 @@ TColNode* FindCollectionPath(const TLibObj& lib, std::string path) {
   return found;
 }
 
+// Texts as the columns show them; size, date and count as values for programs.
 json RowJson(const TSearchRow& row) {
   static const char* const keys[kSearchColumnCount] = {"name",     "type",       "volume",     "path",
                                                        "size",     "date",       "category",   "comments",
                                                        "duplicates", "fullFilename", "location"};
   json j;
   for (int i = 0; i < kSearchColumnCount; ++i) j[keys[i]] = Text(row.Column(i));
+  j["size"] = row.Size;
+  j["date"] = JsonDate(row.Date);
+  j["duplicates"] = row.DupCount;
   j["folder"] = row.Item && row.Item->IsFolder;
-  j["bytes"] = row.Size;
-  j["dupCount"] = row.DupCount;
   return j;
 }
 
@@ -152,9 +153,7 @@ void SelectSearchNodes(TSearchCriteria& c, const TLibObj& lib, const TArgs& a) {
       if (!node) throw EError("No such collection in the library: " + path);
       c.SelectedCollections.push_back(node);
     } else {
-      TFolderNode* node = FindLibraryPath(lib, path);
-      if (!node) throw EError("No such folder in the library: " + path);
-      c.SelectedFolders.push_back(node);
+      c.SelectedFolders.push_back(RequireLibraryPath(lib, path));
     }
   }
 }
@@ -202,12 +201,13 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
   if (pos.size() > 1) throw EUsage("too many arguments");
   const std::string& file = pos[0];
 
-  // The sort columns are checked before a search is saved.
+  // The sort columns are checked before a search is saved; a saved search
+  // that cannot be read fails before the library is touched.
   const std::vector<int> sorts = SortColumns(a);
+  if (!a.Value("--save-search").empty()) RefuseInputAsOutput(a.Value("--save-search"), file);
   TSearchCriteria c = ParseSearchCriteria(a, dupes);
-  g.CurrentLibrary->OpenLibrary(file, false, false);
-  if (host.ErrorShown) throw EReported{};
-  TLibObj& lib = *g.CurrentLibrary;
+  const bool replaces = c.ReplaceCategory || c.ReplaceComments;
+  TLibObj& lib = replaces ? OpenForWriting(g, host, file, false) : OpenForReading(g, host, file);
   SelectSearchNodes(c, lib, a);
 
   // The replace question is answered yes: the user asked for the replace.
@@ -237,12 +237,12 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
                   {"collections", shown.Collections},
                   {"size", shown.Size}}}};
     if (result.Error) out["error"] = Text(*result.Error);
-    std::cout << out.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
+    PrintJson(out);
   } else if (c.CollectionsActive) {
-    for (const auto& row : result.Collections) std::cout << Text(row.Caption) << '\n';
+    for (const auto& row : result.Collections) std::cout << Field(row.Caption) << '\n';
   } else {
     for (const auto& row : result.Visible()) {
-      for (int i = 0; i < kSearchColumnCount; ++i) std::cout << (i ? "\t" : "") << Text(row.Column(i));
+      for (int i = 0; i < kSearchColumnCount; ++i) std::cout << (i ? "\t" : "") << Field(row.Column(i));
       std::cout << '\n';
     }
   }
@@ -254,10 +254,7 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
     std::cerr << '\n' << Text(ResultsText(g, shown)) << '\n';
   }
   // Entries already replaced stay replaced, also after Stop.
-  if (replaced) {
-    lib.SaveLibrary(file);
-    if (host.ErrorShown) throw EReported{};
-  }
+  if (replaced) SaveLibraryFile(lib, host, file);
   if (result.Error) {
     std::cerr << "error: " << Text(*result.Error) << '\n';
     return 1;

@@ -8,6 +8,7 @@
 
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
+#include "cli/Output.h"
 #include "core/LibClasses.h"
 #include "core/SizeThreads.h"
 #include "core/Utf8.h"
@@ -59,7 +60,7 @@ TRow Row(std::string kind, const std::string& name, TSum& s) {
 
 void Print(const TLibObj& lib, int unit, const std::vector<TRow>& rows, bool asJson) {
   if (!asJson) {
-    for (const auto& r : rows) std::cout << r.Kind << '\t' << r.Size << '\t' << r.Text << '\t' << r.Name << '\n';
+    for (const auto& r : rows) std::cout << r.Kind << '\t' << r.Size << '\t' << r.Text << '\t' << Field(r.Name) << '\n';
     return;
   }
   json out = {{"file", lib.FileName}, {"unit", kUnitNames[unit]}, {"volumes", json::array()}};
@@ -76,7 +77,7 @@ void Print(const TLibObj& lib, int unit, const std::vector<TRow>& rows, bool asJ
       out["library"] = std::move(j);
     }
   }
-  std::cout << out.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
+  PrintJson(out);
 }
 
 int CmdDu(TGlobalData& g, TCliHost& host, const TArgs& a) {
@@ -85,9 +86,7 @@ int CmdDu(TGlobalData& g, TCliHost& host, const TArgs& a) {
   if (pos.size() > 2) throw EUsage("too many arguments");
   const int unit = ParseUnit(a.Value("--unit", "bytes"));
 
-  TLibObj& lib = *g.CurrentLibrary;
-  lib.OpenLibrary(pos[0], false, false);
-  if (host.ErrorShown) throw EReported{};
+  TLibObj& lib = OpenForReading(g, host, pos[0]);
   // The workers read the unit when they start.
   g.SizeUnit = static_cast<uint8_t>(unit);
   std::vector<TRow> rows;
@@ -103,8 +102,7 @@ int CmdDu(TGlobalData& g, TCliHost& host, const TArgs& a) {
     rows.push_back(Row("library", lib.FileName, total));
     rows.insert(rows.end(), volumes.begin(), volumes.end());
   } else {
-    TFolderNode* folder = FindLibraryPath(lib, pos[1]);
-    if (!folder) throw EError("No such folder in the library: " + pos[1]);
+    TFolderNode* folder = RequireLibraryPath(lib, pos[1]);
     TFolderNode* volume = TLibObj::RootOf(folder);
     // As the properties dialog: three workers at once.
     TSum total(&lib.Folders, nullptr), vol(nullptr, volume), dir(nullptr, folder);

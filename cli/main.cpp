@@ -9,8 +9,10 @@
 #include "cli/Args.h"
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
+#include "core/LibClasses.h"
 #include "state/Error.h"
 #include "state/Globals.h"
+#include "state/Settings.h"
 
 namespace {
 
@@ -21,7 +23,7 @@ const char* kUsage =
     "  new LIB [--force]          create an empty library file\n"
     "  info LIB [--json]          header, statistics and volumes of a library\n"
     "  ls LIB [PATH] [--json]     the volumes, or the items of a library path such as 'CD 1\\Music\\'\n"
-    "  resave LIB OUT             open a library and save it under another name\n"
+    "  resave LIB OUT [--force]   open a library and save it under another name\n"
     "  merge LIB OTHER...         import other libraries into LIB and save it\n"
     "  handlers [--reset] [--enable T] [--disable T] [--json]\n"
     "                             the file-type handler table of the settings\n"
@@ -36,26 +38,36 @@ const char* kUsage =
     "  export LIB OUT [...]       write entries as delimited text\n"
     "  import LIB IN [...]        record entries from delimited text\n"
     "\n"
-    "Every command takes --help, and -q/--quiet to silence log lines.\n";
+    "Every command takes --help, and -q/--quiet (also before the command) to silence log lines.\n"
+    "tarnwex-cli --version prints the version.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   std::vector<std::string> args(argv + 1, argv + argc);
+  // Options of the tool itself come before the command.
+  bool quiet = false;
+  while (!args.empty() && (args[0] == "-q" || args[0] == "--quiet")) {
+    quiet = true;
+    args.erase(args.begin());
+  }
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     std::cout << kUsage;
     return args.empty() ? 2 : 0;
+  }
+  if (args[0] == "--version") {
+    std::cout << "tarnwex-cli " << tw::kSettingsStamp << ", library files " << tw::kLibraryVersion << '\n';
+    return 0;
   }
   std::string command = args[0];
   args.erase(args.begin());
 
   const tw::cli::TCommand* cmd = tw::cli::FindCommand(command);
   if (!cmd) {
-    std::cerr << "tarnwex-cli: unknown command '" << command << "'\n" << kUsage;
+    std::cerr << "tarnwex-cli: unknown command '" << command << "'\nsee tarnwex-cli --help\n";
     return 2;
   }
-  bool quiet = false;
   std::vector<std::string> rest;
   for (auto& a : args) {
     if (a == "--help" || a == "-h") {
@@ -80,7 +92,7 @@ int main(int argc, char** argv) {
   } catch (const tw::cli::EReported&) {
     return 1;
   } catch (const tw::cli::EUsage& e) {
-    std::cerr << "tarnwex-cli " << command << ": " << e.what() << "\n" << cmd->Help;
+    std::cerr << "tarnwex-cli " << command << ": " << e.what() << "\nsee tarnwex-cli " << command << " --help\n";
     return 2;
   } catch (const std::exception& e) {
     std::cerr << "error: " << e.what() << "\n";

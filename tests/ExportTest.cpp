@@ -364,7 +364,7 @@ TEST_F(ExportTest, CommandLine) {
   EXPECT_EQ(ReadFile(out), "big.iso\t3 584 KB\r\n\tDeep\t0 KB\r\n\tx.bin\t0 KB\r\nnote.txt\t0.09 KB\r\n");
   EXPECT_NE(ok.err.find("Exported: " + out), std::string::npos) << ok.err;
 
-  ok = cli("-q " + lib + " " + Q(out) + " --fields Volume,Name --qualifier '' --levels 1 --archives");
+  ok = cli("-q " + lib + " " + Q(out) + " --fields Volume,Name --separator Comma --qualifier '' --levels 1 --archives");
   ASSERT_EQ(ok.status, 0) << ok.err;
   EXPECT_EQ(ReadFile(out), "CD 1,a,b.txt\r\nCD 1,z.txt\r\nCD 1,note.txt\r\nCD 1,m1.txt\r\nCD 2,big.iso\r\n");
 
@@ -387,7 +387,8 @@ TEST_F(ExportTest, CommandLineFromSearch) {
   AddFile(cd2, "A,B.TXT", 5);
   Lib().SaveLibrary(Path("lib.twl"));
   auto cli = [&](const std::string& args) {
-    return RunCli("export " + Q(Path("lib.twl")) + " " + Q(out) + " --fields Volume,Name " + args, Path("stderr.txt"));
+    return RunCli("export " + Q(Path("lib.twl")) + " " + Q(out) + " --fields Volume,Name --separator Comma " + args,
+                  Path("stderr.txt"));
   };
   TRun ok = cli("--from-search --type txt");
   ASSERT_EQ(ok.status, 0) << ok.err;
