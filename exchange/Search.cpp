@@ -138,7 +138,6 @@ class TRun {
   struct TRecord {
     TLibFolder* Folder = nullptr;
     TLibFolder* Volume = nullptr;
-    std::string Path;
     bool VolumeOk = true, LocationOk = true;
   };
   struct TDupGroup {
@@ -179,13 +178,21 @@ void TRun::Collections() {
 }
 
 void TRun::Folders() {
+  // In the walk of the whole tree every folder follows its volume, so the
+  // volume is known without walking up from each folder: a library may nest
+  // very deeply.
+  TLibFolder* volume = nullptr;
   for (TFolderNode* node : NodesToVisit(c_.SelectedOnly, c_.SelectedFolders, lib_.Folders)) {
     TLibFolder* folder = node->Data();
-    if (!folder || folder->Items.Empty()) continue;
+    if (!folder) continue;
+    if (node->IsTopLevel())
+      volume = folder;
+    else if (c_.SelectedOnly || !volume)
+      volume = folder->GetVolume();
+    if (folder->Items.Empty()) continue;
     TRecord record;
     record.Folder = folder;
-    record.Volume = folder->GetVolume();
-    record.Path = folder->GetPath();
+    record.Volume = volume;
     record.VolumeOk = vol_.ContainedIn(record.Volume->Name);
     record.LocationOk = loc_.ContainedIn(record.Volume->Location);
     for (const auto& item : folder->Items) Visit(record, *item);
@@ -196,7 +203,7 @@ void TRun::Visit(const TRecord& record, TLibFolderItem& item) {
   g_.CancelCheck();
   if (c_.FoldersOnly && !item.IsFolder) return;
   const bool match = Matches(record, item);
-  if (g_.ProgressDue()) g_.StepProgress(Format(searching_, {record.Path + item.Name}), 0);
+  if (g_.ProgressDue()) g_.StepProgress(Format(searching_, {record.Folder->GetPath() + item.Name}), 0);
   if (!match) return;
   AddRow(0, item, record);
   if (c_.FindDuplicates) ScanDuplicates(item, record);
