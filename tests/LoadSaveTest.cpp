@@ -1,8 +1,12 @@
 // Opening, merging and saving whole libraries, with their questions, stops
 // and failures.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "tests/ByteWriter.h"
@@ -406,6 +410,138 @@ TEST_F(LoadSaveTest, SaveLeavesNoTemporaryFileBehind) {
   int files = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir)) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+}
+
+}  // namespace
+}  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+class LibraryFileSafetyTest : public LoadSaveTest {
+ protected:
+  std::string Saved(const std::string& name) {
+    AddVolume("CD 1");
+    Lib().SaveLibrary(Path(name));
+    return Path(name);
+  }
+  std::string ErrorOf(const std::function<void()>& f) {
+    try {
+      f();
+    } catch (const std::exception& e) {
+      return e.what();
+    }
+    return "no error";
+  }
+};
+
+TEST_F(LibraryFileSafetyTest, CountsLowerThanTheRecordsAreRefusedWithTheOffset) {
+  // The header says one volume, two follow; or the categories end early.
+  TByteWriter w;
+  w.Header("Tarnwex 2.3", "", 1, 0, "", 0).Folder("A", 0, 0, 0, 0);
+  const size_t firstUnread = w.bytes.size();  // where the second folder record starts
+  w.Folder("B", 0, 0, 0, 1);
+  const std::string file = Path("low.twl");
+  w.Save(file);
+  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(file, false, false); }),
+            "Damaged library file " + file + " at byte " + std::to_string(firstUnread) + ": " +
+                std::to_string(w.bytes.size() - firstUnread) + " bytes after the last record");
+  TByteWriter tail;
+  tail.Header("Tarnwex 2.3", "", 0, 0, "", 0).Byte(0);
+  tail.Save(file);
+  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(file, false, false); }),
+            "Damaged library file " + file + " at byte " + std::to_string(tail.bytes.size() - 1) +
+                ": 1 bytes after the last record");
+}
+
+TEST_F(LibraryFileSafetyTest, WhatIsNoLibraryIsNamedAndNeverBlocks) {
+  const std::string fifo = Path("pipe.twl"), empty = Path("empty.twl"), shortFile = Path("short.twl");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::ofstream(empty).close();
+  std::ofstream(shortFile) << "abc";
+  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(fifo, false, false); }), "Cannot read " + fifo + ": not a file but a FIFO");
+  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(dir, false, false); }), "Cannot read " + dir + ": not a file but a folder");
+  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(empty, false, false); }), empty + ": Unknown File Version! (an empty file)");
+  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(shortFile, false, false); }).rfind(shortFile + ": Unknown File Version! (3 bytes, ", 0),
+            0u);
+}
+
+TEST_F(LibraryFileSafetyTest, ASaveRefusesAFileChangedSinceItWasRead) {
+  const std::string file = Saved("lib.twl");
+  g->ResetLibrary(false);
+  Lib().OpenLibrary(file, false, false);
+  // Another program replaces the file meanwhile.
+  {
+    TGlobalData other(host);
+    other.CurrentLibrary->OpenLibrary(file, false, false);
+    other.CurrentLibrary->AddVolumeNode("Theirs", "/t/");
+    other.CurrentLibrary->SaveLibrary(file);
+  }
+  AddVolume("Mine");
+  EXPECT_EQ(ErrorOf([&] { Lib().SaveLibrary(file); }),
+            file + " was changed by another program after it was read; it was not replaced");
+  TGlobalData check(host);
+  check.CurrentLibrary->OpenLibrary(file, false, false);
+  EXPECT_EQ(check.CurrentLibrary->Folders.TopCount(), 2);  // CD 1 and Theirs, untouched
+  // Saved under another name it is kept; its own saves go on there.
+  Lib().SaveLibrary(Path("mine.twl"));
+  AddVolume("More");
+  EXPECT_NO_THROW(Lib().SaveLibrary(Path("mine.twl")));
+  // A new library refuses a file that appeared where it is to be saved.
+  g->ResetLibrary(false);
+  Lib().StartNewFile(Path("new.twl"));
+  std::ofstream(Path("new.twl")) << "someone else's";
+  EXPECT_NE(ErrorOf([&] { Lib().SaveLibrary(Path("new.twl")); }).find("was changed by another program"),
+            std::string::npos);
+}
+
+TEST_F(LibraryFileSafetyTest, ASaveThroughALinkReplacesTheFileItPointsTo) {
+  std::filesystem::create_directory(Path("real"));
+  const std::string real = Saved("real/lib.twl");
+  const std::string link = Path("link.twl");
+  std::filesystem::create_symlink("real/lib.twl", link);
+  g->ResetLibrary(false);
+  Lib().OpenLibrary(link, false, false);
+  AddVolume("Added");
+  Lib().SaveLibrary(link);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  TGlobalData check(host);
+  check.CurrentLibrary->OpenLibrary(real, false, false);
+  EXPECT_EQ(check.CurrentLibrary->Folders.TopCount(), 2);
+  // A link to a file not there yet makes it.
+  std::filesystem::create_symlink("real/later.twl", Path("later.twl"));
+  Lib().SaveLibrary(Path("later.twl"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(Path("real/later.twl")));
+  EXPECT_TRUE(std::filesystem::is_symlink(Path("later.twl")));
+}
+
+TEST_F(LibraryFileSafetyTest, TemporariesOfKilledSavesGoWithTheNextSave) {
+  const std::string file = Saved("lib.twl");
+  const std::vector<std::string> left = {Path(".lib.twl.tarnwex-a1B2c3"), Path(".lib.twl.tarnwex-zzzzzz")};
+  const std::vector<std::string> kept = {Path(".other.twl.tarnwex-a1B2c3"), Path(".lib.twl.tarnwex-longer-name"),
+                                         Path("lib.twl.tarnwex-a1B2c3")};
+  for (const auto& f : left) std::ofstream(f) << "partial";
+  for (const auto& f : kept) std::ofstream(f) << "not ours";
+  Lib().SaveLibrary(file);
+  for (const auto& f : left) EXPECT_FALSE(std::filesystem::exists(f)) << f;
+  for (const auto& f : kept) EXPECT_TRUE(std::filesystem::exists(f)) << f;
+  // The writer's lock file goes with the save that took it.
+  EXPECT_FALSE(std::filesystem::exists(LockFileOf(file)));
+}
+
+TEST_F(LibraryFileSafetyTest, AWriterWaitsForTheLockThenGivesUpWithAMessage) {
+  const std::string file = Saved("lib.twl");
+  {
+    TFileLock held(file, file, TFileLock::kDefaultWait);
+    EXPECT_EQ(ErrorOf([&] { TFileLock second(file, file, std::chrono::milliseconds(100)); }),
+              file + " is being changed by another program; try again when it has finished");
+  }
+  EXPECT_NO_THROW(TFileLock again(file, file, std::chrono::milliseconds(100)));
+  // The library's own lock is the lock of its saves: no second wait.
+  Lib().LockForWriting(file);
+  EXPECT_NO_THROW(Lib().SaveLibrary(file));
+  EXPECT_EQ(ErrorOf([&] { TFileLock other(file, file, std::chrono::milliseconds(100)); }).find("is being changed"),
+            file.size() + 1);
 }
 
 }  // namespace
