@@ -94,7 +94,7 @@ std::vector<std::string> HandlerTags(const std::string& file) {
   return tags.Tags;
 }
 
-TEST_F(AACfileTest, Fixtures) {
+TEST_F(AACfileTest, SharedFixtures) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   // adif.aac: CBR at 128000 bit/s, profile bits 3, rate index 3, one front
   // element that is a channel pair. empty.aac: 159 MPEG-2 ADTS frames of LC

@@ -126,7 +126,7 @@ TEST_F(APEtagTest, SharedFixtures) {
   }
 }
 
-TEST_F(APEtagTest, HandlerWritesTheApeCopyInOrder) {
+TEST_F(APEtagTest, SharedFileHandlerWritesTheApeCopyInOrder) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   TTagInfo tags;
   RunAPEHandler((kAudio / "145-invalid-item-count.apev2").string(), tags);

@@ -153,7 +153,7 @@ TEST_F(CliTest, HandlersAreKeptInTheSettingsStore) {
   EXPECT_EQ(Cli("handlers").out, list.out);
 }
 
-TEST_F(CliTest, TagsPrintsTheLinesEachFileWouldReceive) {
+TEST_F(CliTest, SharedFilesTagsPrintsTheLinesEachFileWouldReceive) {
   const std::string audio = std::filesystem::path(__FILE__).parent_path().string() + "/../../shared/fixtures/audio/";
   if (!std::filesystem::is_directory(audio)) GTEST_SKIP() << "shared audio fixtures not found at " << audio;
   std::ofstream(Path("plain.txt")) << "text";

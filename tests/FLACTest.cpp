@@ -126,7 +126,7 @@ TEST_F(FLACTest, SharedFixtures) {
   }
 }
 
-TEST_F(FLACTest, HandlerWritesFieldsInOrder) {
+TEST_F(FLACTest, SharedFileHandlerWritesFieldsInOrder) {
   if (!std::filesystem::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   TTagInfo tags;
   RunFLACHandler(kAudio + "silence-44-s.flac", tags);

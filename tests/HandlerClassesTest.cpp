@@ -363,7 +363,7 @@ TEST_F(HandlerDispatch, EachHandlerRunsItsReaderOnItsOwnFiles) {
   }
 }
 
-TEST_F(HandlerDispatch, SharedExtensionsRunEveryHandlerInTheFixedOrder) {
+TEST_F(HandlerDispatch, CommonExtensionsRunEveryHandlerInTheFixedOrder) {
   // Alphabetical order would run AAC first; the readers' order does not.
   for (int i = 0; i < list.Count(); ++i) list.Item(i)->Extensions.Add(".ALL");
   list.ProcessFile(MakeFile("x.all"), item);

@@ -98,7 +98,7 @@ struct V1Expect {
   const char* genre;
 };
 
-TEST(ID3Fixtures, ID3v1ValueByValue) {
+TEST(ID3SharedFixtures, ID3v1ValueByValue) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   const V1Expect cases[] = {
       {"silence-44-s-v1.mp3", true, true, 2, "Silence", "piman", "Quod Libet Test Data", "2004", "", 2, 50, "Darkwave"},
@@ -136,7 +136,7 @@ struct V2Expect {
   const char *year, *genre, *comment;
 };
 
-TEST(ID3Fixtures, ID3v2ValueByValue) {
+TEST(ID3SharedFixtures, ID3v2ValueByValue) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   const char* cddb = "9D09130B+174405+11+150+14097+27391+43983+65786+84877+99399+113226+132452+146426+163829";
   const V2Expect cases[] = {
@@ -177,7 +177,7 @@ TEST(ID3Fixtures, ID3v2ValueByValue) {
 
 // Encoding 1 reads pairs low byte first whatever the byte-order mark says: the
 // big-endian texts of this tag come out with their bytes swapped.
-TEST(ID3Fixtures, UnsynchronisedTagIsReadAfterRemovingTheStuffedZeros) {
+TEST(ID3SharedFixtures, UnsynchronisedTagIsReadAfterRemovingTheStuffedZeros) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   TID3v2 t;
   ASSERT_TRUE(t.ReadFromFile((kAudio / "id3v23_unsynch.id3").string()));
@@ -191,7 +191,7 @@ TEST(ID3Fixtures, UnsynchronisedTagIsReadAfterRemovingTheStuffedZeros) {
   EXPECT_EQ(t.Track, 3);
 }
 
-TEST(ID3Fixtures, MP3HandlerCopiesID3v1ThenID3v2) {
+TEST(ID3SharedFixtures, MP3HandlerCopiesID3v1ThenID3v2) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   TTagInfo tags;
   RunMP3Handler((kAudio / "id3v1v2-combined.mp3").string(), tags);

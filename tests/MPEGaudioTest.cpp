@@ -567,7 +567,7 @@ TEST_F(MPEGaudioTest, NoFrameResetsTagsButSucceeds) {
                                                  "EncoderName=Unknown"}));
 }
 
-TEST_F(MPEGaudioTest, HandlerWritesFieldsInOrder) {
+TEST_F(MPEGaudioTest, SharedFileHandlerWritesFieldsInOrder) {
   THeaderBits h = Bits(kV1, kL3, 9, 0);
   h.Mode = kMono;
   h.Emphasis = 1;
@@ -638,9 +638,9 @@ const TFixtureCase kFixtures[] = {
      (5248.0 - 2225) * 8 / 160000, 2, "FhG"},
 };
 
-class MPEGaudioFixtureTest : public ::testing::TestWithParam<TFixtureCase> {};
+class MPEGaudioSharedFixtureTest : public ::testing::TestWithParam<TFixtureCase> {};
 
-TEST_P(MPEGaudioFixtureTest, ReadsSharedFile) {
+TEST_P(MPEGaudioSharedFixtureTest, ReadsSharedFile) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   const TFixtureCase& c = GetParam();
   TMPEGaudio m;
@@ -662,7 +662,7 @@ TEST_P(MPEGaudioFixtureTest, ReadsSharedFile) {
   EXPECT_EQ(m.Encoder(), c.Encoder);
 }
 
-INSTANTIATE_TEST_SUITE_P(MPEG, MPEGaudioFixtureTest, ::testing::ValuesIn(kFixtures),
+INSTANTIATE_TEST_SUITE_P(MPEG, MPEGaudioSharedFixtureTest, ::testing::ValuesIn(kFixtures),
                          [](const ::testing::TestParamInfo<TFixtureCase>& info) {
                            std::string name = info.param.File;
                            for (char& ch : name)
@@ -670,7 +670,7 @@ INSTANTIATE_TEST_SUITE_P(MPEG, MPEGaudioFixtureTest, ::testing::ValuesIn(kFixtur
                            return name;
                          });
 
-TEST(MPEGaudioFixtures, HandlerCopiesID3v2ThenID3v1ThenStream) {
+TEST(MPEGaudioSharedFixtures, HandlerCopiesID3v2ThenID3v1ThenStream) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   TTagInfo tags;
   RunMPGHandler((kAudio / "id3v1v2-combined.mp3").string(), tags);
@@ -688,7 +688,7 @@ TEST(MPEGaudioFixtures, HandlerCopiesID3v2ThenID3v1ThenStream) {
                                               "Encoderid=2", "EncoderName=FhG"}));
 }
 
-TEST(MPEGaudioFixtures, HandlerStoresNothingForEmptyFile) {
+TEST(MPEGaudioSharedFixtures, HandlerStoresNothingForEmptyFile) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   TTagInfo tags;
   RunMPGHandler((kAudio / "emptyfile.mp3").string(), tags);

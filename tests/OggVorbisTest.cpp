@@ -146,7 +146,7 @@ TEST_F(OggVorbisTest, SharedFixtures) {
   }
 }
 
-TEST_F(OggVorbisTest, HandlerWritesFieldsInOrder) {
+TEST_F(OggVorbisTest, SharedFileHandlerWritesFieldsInOrder) {
   if (!std::filesystem::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   const std::vector<std::string> expected = {
       "Artist=UVERworld",      "Title=Burst",          "Album=Timeless",     "Year=2006",

@@ -51,7 +51,7 @@ std::vector<std::string> HandlerTags(const std::string& file) {
   return tags.Tags;
 }
 
-TEST_F(OptimFROGTest, Fixtures) {
+TEST_F(OptimFROGTest, SharedFixtures) {
   if (!fs::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   // Both files: 16-bit stereo at 44100 Hz. The empty ones hold 324992
   // sample values and encoder code 0140 hex; the silent ones 176400 and 2582 hex.

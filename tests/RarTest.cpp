@@ -351,7 +351,7 @@ bool IsFirstVolume(const std::string& name) {
          name.find(".part0001.") != std::string::npos;
 }
 
-TEST(RarFixtures, EveryArchiveInTheFolderIsListedAndInTheTable) {
+TEST(RarSharedFixtures, EveryArchiveInTheFolderIsListedAndInTheTable) {
   REQUIRE_FIXTURES();
   std::set<std::string> known;
   for (const auto& c : FixtureCases()) known.insert(c.file);
@@ -363,9 +363,9 @@ TEST(RarFixtures, EveryArchiveInTheFolderIsListedAndInTheTable) {
   }
 }
 
-class RarFixture : public ::testing::TestWithParam<TFixtureCase> {};
+class RarSharedFixture : public ::testing::TestWithParam<TFixtureCase> {};
 
-TEST_P(RarFixture, ListsAsLibarchiveDoesWithinTheCatalogRules) {
+TEST_P(RarSharedFixture, ListsAsLibarchiveDoesWithinTheCatalogRules) {
   REQUIRE_FIXTURES();
   const TFixtureCase& c = GetParam();
   const std::string file = (kRarDir / c.file).string();
@@ -421,7 +421,7 @@ TEST_P(RarFixture, ListsAsLibarchiveDoesWithinTheCatalogRules) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rar, RarFixture, ::testing::ValuesIn(FixtureCases()),
+INSTANTIATE_TEST_SUITE_P(Rar, RarSharedFixture, ::testing::ValuesIn(FixtureCases()),
                          [](const ::testing::TestParamInfo<TFixtureCase>& info) {
                            std::string n = info.param.file.substr(std::string("test_read_format_").size());
                            for (char& ch : n)
@@ -429,7 +429,7 @@ INSTANTIATE_TEST_SUITE_P(Rar, RarFixture, ::testing::ValuesIn(FixtureCases()),
                            return n;
                          });
 
-TEST(RarFixtures, EncryptedDataMembersAreListedWithTheirFlag) {
+TEST(RarSharedFixtures, EncryptedDataMembersAreListedWithTheirFlag) {
   REQUIRE_FIXTURES();
   const TRun r4 = List((kRarDir / "test_read_format_rar4_encrypted.rar").string());
   const TRun r5 = List((kRarDir / "test_read_format_rar5_encrypted.rar").string());
@@ -441,7 +441,7 @@ TEST(RarFixtures, EncryptedDataMembersAreListedWithTheirFlag) {
   }
 }
 
-TEST(RarFixtures, EncryptedHeadersAskForThePasswordThenFail) {
+TEST(RarSharedFixtures, EncryptedHeadersAskForThePasswordThenFail) {
   REQUIRE_FIXTURES();
   for (const char* name : {"test_read_format_rar_encryption_header.rar", "test_read_format_rar5_encrypted_filenames.rar"}) {
     int asked = 0;
@@ -457,7 +457,7 @@ TEST(RarFixtures, EncryptedHeadersAskForThePasswordThenFail) {
   }
 }
 
-TEST(RarFixtures, AGivenPasswordIsNotMissingButTheHeadersStayUnreadable) {
+TEST(RarSharedFixtures, AGivenPasswordIsNotMissingButTheHeadersStayUnreadable) {
   REQUIRE_FIXTURES();
   const TRun r = List((kRarDir / "test_read_format_rar_encryption_header.rar").string(),
                       [](TRAR& rar) { rar.OnPassword = [](TRAR&, std::string& p) { p = "secret"; }; });
@@ -465,7 +465,7 @@ TEST(RarFixtures, AGivenPasswordIsNotMissingButTheHeadersStayUnreadable) {
   EXPECT_TRUE(r.members.empty());
 }
 
-TEST(RarFixtures, MultiVolumeSetsReportEachVolumesPart) {
+TEST(RarSharedFixtures, MultiVolumeSetsReportEachVolumesPart) {
   REQUIRE_FIXTURES();
   const TRun r = List((kRarDir / "test_read_format_rar_multivolume.part0001.rar").string());
   ASSERT_GE(r.members.size(), 4u);
@@ -481,7 +481,7 @@ TEST(RarFixtures, MultiVolumeSetsReportEachVolumesPart) {
   EXPECT_EQ(fs::path(r.members.back().ArchiveName).filename(), "test_read_format_rar_multivolume.part0004.rar");
 }
 
-TEST(RarFixtures, UnicodeNamesBecomeUtf8) {
+TEST(RarSharedFixtures, UnicodeNamesBecomeUtf8) {
   REQUIRE_FIXTURES();
   const TRun r = List((kRarDir / "test_read_format_rar_unicode.rar").string());
   ASSERT_EQ(r.members.size(), 6u);
@@ -495,7 +495,7 @@ TEST(RarFixtures, UnicodeNamesBecomeUtf8) {
   EXPECT_EQ(r5.members[0].FileName, "\xF0\x9F\x91\x8B\xF0\x9F\x8C\x8E.txt");  // 👋🌎.txt
 }
 
-TEST(RarFixtures, WindowsAttributesAreMapped) {
+TEST(RarSharedFixtures, WindowsAttributesAreMapped) {
   REQUIRE_FIXTURES();
   const TRun r = List((kRarDir / "test_read_format_rar5_fileattr.rar").string());
   ASSERT_EQ(r.members.size(), 8u);
@@ -518,7 +518,7 @@ TEST(RarFixtures, WindowsAttributesAreMapped) {
   }
 }
 
-TEST(RarFixtures, SfxArchivesFindTheirMarker) {
+TEST(RarSharedFixtures, SfxArchivesFindTheirMarker) {
   REQUIRE_FIXTURES();
   const TRun r = List((kRarDir / "test_read_format_rar_sfx.exe").string());
   EXPECT_EQ(r.Names(), (std::vector<std::string>{"test.txt", "testshortcut.lnk", "testdir\\test.txt", "testdir",
@@ -895,7 +895,7 @@ TEST(RarVolumes, OldNamingIsFollowed) {
   EXPECT_EQ(fs::path(r.members[1].ArchiveName).filename(), "set.r00");
 }
 
-TEST(RarVolumes, AMissingNextVolumeEndsAfterThePresentOnes) {
+TEST(RarVolumes, SharedFilesAMissingNextVolumeEndsAfterThePresentOnes) {
   REQUIRE_FIXTURES();
   struct TCase {
     std::vector<std::string> copied;

@@ -91,7 +91,7 @@ TEST_F(WAVTest, SharedFixtures) {
   }
 }
 
-TEST_F(WAVTest, HandlerWritesFieldsInOrder) {
+TEST_F(WAVTest, SharedFileHandlerWritesFieldsInOrder) {
   if (!std::filesystem::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   TTagInfo tags;
   RunWAVHandler(kAudio + "silence-2s-PCM-44100-16-ID3v23.wav", tags);

@@ -151,7 +151,7 @@ TEST_F(WMATest, SharedFixtures) {
   }
 }
 
-TEST_F(WMATest, HandlerWritesFieldsInOrder) {
+TEST_F(WMATest, SharedFileHandlerWritesFieldsInOrder) {
   if (!std::filesystem::is_directory(kAudio)) GTEST_SKIP() << "shared audio fixtures not found at " << kAudio;
   TTagInfo tags;
   RunWMAHandler(kAudio + "issue_29.wma", tags);

@@ -298,7 +298,7 @@ const std::vector<TFixture>& Fixtures() {
   return fixtures;
 }
 
-TEST(ZipFixtureTest, EveryFixtureIsInTheTable) {
+TEST(ZipSharedFixtureTest, EveryFixtureIsInTheTable) {
   if (!fs::is_directory(kFixtures + "zip")) GTEST_SKIP() << "no fixtures at " << kFixtures;
   std::map<std::string, bool> known;
   for (const auto& f : Fixtures()) known[f.file] = true;
@@ -306,7 +306,7 @@ TEST(ZipFixtureTest, EveryFixtureIsInTheTable) {
     EXPECT_TRUE(known.count("zip/" + entry.path().filename().string())) << entry.path();
 }
 
-TEST(ZipFixtureTest, ListsAsLibarchiveThroughTheKnownDifferences) {
+TEST(ZipSharedFixtureTest, ListsAsLibarchiveThroughTheKnownDifferences) {
   if (!fs::is_directory(kFixtures + "zip")) GTEST_SKIP() << "no fixtures at " << kFixtures;
   std::map<std::string, bool> stopped;
   const auto refs = ReadReference(stopped);
@@ -364,7 +364,7 @@ TEST(ZipFixtureTest, ListsAsLibarchiveThroughTheKnownDifferences) {
 // Every real archive read by the local-header walk alone (its end records
 // made unrecognisable) gives the same members as its central directory, where
 // the local headers hold the same.
-TEST_F(ZipTest, LocalWalkAgreesWithTheCentralDirectoryOnTheFixtures) {
+TEST_F(ZipTest, SharedFixturesLocalWalkAgreesWithTheCentralDirectory) {
   if (!fs::is_directory(kFixtures + "zip")) GTEST_SKIP() << "no fixtures at " << kFixtures;
   for (const auto& fx : Fixtures()) {
     if (fx.path != TPath::Central) continue;
@@ -400,7 +400,7 @@ TEST_F(ZipTest, LocalWalkAgreesWithTheCentralDirectoryOnTheFixtures) {
   }
 }
 
-TEST(ZipFixtureTest, AgreesWithZipinfoWhereInstalled) {
+TEST(ZipSharedFixtureTest, AgreesWithZipinfoWhereInstalled) {
   if (!fs::is_directory(kFixtures + "zip")) GTEST_SKIP() << "no fixtures at " << kFixtures;
   if (::access("/usr/bin/zipinfo", X_OK) != 0) GTEST_SKIP() << "zipinfo not installed";
   for (const std::string name : {"test_compat_zip_5.zip", "test_read_format_zip_sfx", "test_read_format_zip_zip64a.zip",
