@@ -218,6 +218,8 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
     item->Date = date;
     if (isNew && !isArchive) KeepSize(item);
     if (progress) g_.StepProgress(std::string(), CurVolumeNode->Data()->KeptSize);
+  } catch (const ECanceled&) {
+    // A stop is no fault of the entry: it stays as it was.
   } catch (const std::exception&) {
     g_.AddMessage(Format(g_.GetText("msgsFileErr"), {directory + name}));
     g_.StepProgress(std::string(), -1);
