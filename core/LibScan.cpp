@@ -308,43 +308,86 @@ void TLibObj::AddZipMembers(const TZip& zip) {
 
 // ------------------------------------------------------------ update
 
+// Marking and removing go down the folder tree by an explicit stack: a
+// medium may nest folders deeper than the call stack would reach. A frame
+// whose item has a record below waits at that item until the record is
+// done; a stop ends each frame as it comes back to it.
+namespace {
+
+struct TItemFrame {
+  explicit TItemFrame(TFolderNode* node) : Node(node), Children(node) {}
+  TFolderNode* Node;
+  TChildIndex Children;
+  int Next = 0;
+};
+
+}  // namespace
+
 int TLibObj::MarkItems(TFolderNode* node, bool value) {
   int count = 0;
-  TLibFolder* folder = node->Data();
-  TChildIndex children(node);
-  for (const auto& item : folder->Items) {
-    g_.PumpEvents();
-    if (g_.ProcessStopped) return count;
-    if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsAnalyzing"), {item->GetItemPath()}), {}, false);
-    if (item->IsFolder)
-      if (TFolderNode* child = children.Find(item->Name)) count += MarkItems(child, value);
-    item->Found = value;
+  std::vector<TItemFrame> stack;
+  stack.emplace_back(node);
+  // A folder entry is marked after the record below it.
+  auto markNext = [&](TItemFrame& frame) {
+    frame.Node->Data()->Items[frame.Next++]->Found = value;
     ++count;
+  };
+  while (!stack.empty()) {
+    TItemFrame& frame = stack.back();
+    const TItemList& items = frame.Node->Data()->Items;
+    bool done = frame.Next == items.Count();
+    if (!done) {
+      g_.PumpEvents();
+      done = g_.ProcessStopped;
+    }
+    if (done) {
+      stack.pop_back();
+      if (!stack.empty()) markNext(stack.back());
+      continue;
+    }
+    TLibFolderItem* item = items[frame.Next];
+    if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsAnalyzing"), {item->GetItemPath()}), {}, false);
+    TFolderNode* child = item->IsFolder ? frame.Children.Find(item->Name) : nullptr;
+    if (child)
+      stack.emplace_back(child);
+    else
+      markNext(frame);
   }
   return count;
 }
 
 int TLibObj::RemoveUnmarkedItems(TFolderNode* node) {
   int count = 0;
-  TLibFolder* folder = node->Data();
-  TChildIndex children(node);
-  for (int i = 0; i < folder->Items.Count();) {
-    g_.PumpEvents();
-    if (g_.ProcessStopped) break;
-    TLibFolderItem* item = folder->Items[i];
+  std::vector<TItemFrame> stack;
+  stack.emplace_back(node);
+  while (!stack.empty()) {
+    TItemFrame& frame = stack.back();
+    TLibFolder* folder = frame.Node->Data();
+    bool done = frame.Next == folder->Items.Count();
+    if (!done) {
+      g_.PumpEvents();
+      done = g_.ProcessStopped;
+    }
+    if (done) {
+      stack.pop_back();
+      if (!stack.empty()) ++stack.back().Next;
+      continue;
+    }
+    TLibFolderItem* item = folder->Items[frame.Next];
     if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsChecking"), {item->GetItemPath()}), {}, false);
-    TFolderNode* child = item->IsFolder ? children.Find(item->Name) : nullptr;
+    TFolderNode* child = item->IsFolder ? frame.Children.Find(item->Name) : nullptr;
     if (!item->Found) {
       if (child) {
-        children.Forget(item->Name);
+        frame.Children.Forget(item->Name);
         DeleteFolderNode(child);
       }
       DeleteItem(item);
       ++count;
-      continue;
+    } else if (child) {
+      stack.emplace_back(child);
+    } else {
+      ++frame.Next;
     }
-    if (child) count += RemoveUnmarkedItems(child);
-    ++i;
   }
   return count;
 }

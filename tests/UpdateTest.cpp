@@ -2,6 +2,7 @@
 // comments down a branch without it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "core/DateTime.h"
@@ -104,6 +105,22 @@ TEST_F(UpdateTest, StopDuringTheWalkRemovesNothing) {
   EXPECT_NE(volume->Data()->Items.FindExact("gone.txt"), nullptr);
   EXPECT_TRUE(Logged("Deleted: 0 files")) << ::testing::PrintToString(host.Log);
   EXPECT_FALSE(g->AddingVolume);
+}
+
+// A crafted medium may nest folders deeper than the call stack reaches.
+TEST_F(UpdateTest, MarkingAndRemovingReachAnyDepth) {
+  g->PumpInterval = std::chrono::hours(1);  // no status texts: each would spell a whole path
+  g->SetProcessStopped(false);
+  TFolderNode* deep = AddVolume("Deep");
+  TFolderNode* node = deep;
+  for (int i = 0; i < 200000; ++i) node = AddFolder(node, "d");
+  AddFile(node, "keep.txt", 1);
+  AddFile(node, "gone.txt", 2);
+  EXPECT_EQ(Lib().MarkItems(deep, true), 200002);
+  node->Data()->Items.FindExact("gone.txt")->Found = false;
+  EXPECT_EQ(Lib().RemoveUnmarkedItems(deep), 1);
+  EXPECT_EQ(node->Data()->Items.Count(), 1);
+  EXPECT_EQ(deep->Data()->KeptSize, 1);
 }
 
 TEST_F(UpdateTest, WithoutRealSourceDefaultsGoDownTheBranch) {
