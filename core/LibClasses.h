@@ -254,6 +254,10 @@ class TLibObj {
 
   // --- update ---
   int MarkItems(TFolderNode* node, bool value);
+  // Marks found what lies at a path on the medium that a walk into `volume`
+  // could not read, so that no update deletes it: the entry there and, for
+  // a folder, every entry of its record and of the records below.
+  void KeepUnreadable(TFolderNode* volume, const std::string& path);
   int RemoveUnmarkedItems(TFolderNode* node);
   void ApplyAddDefaults(TFolderNode* node, bool force);
 

@@ -356,6 +356,26 @@ int TLibObj::MarkItems(TFolderNode* node, bool value) {
   return count;
 }
 
+void TLibObj::KeepUnreadable(TFolderNode* volume, const std::string& path) {
+  std::string name = path;
+  if (!name.empty() && name.back() == '/') name.pop_back();
+  if (TFolderNode* node = FindFolderNode(volume, name + '/')) {
+    TLibFolder* folder = node->Data();
+    if (folder->Parent)
+      if (TLibFolderItem* entry = folder->Parent->Items.FindExact(folder->Name)) entry->Found = true;
+    TFolderNode* end = node->GetNextSkippingChildren();
+    for (TFolderNode* n = node; n != end; n = n->GetNext())
+      for (const auto& item : n->Data()->Items) item->Found = true;
+    return;
+  }
+  // An entry without a record of its own.
+  const size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return;
+  if (TFolderNode* node = FindFolderNode(volume, name.substr(0, slash + 1)))
+    if (TLibFolderItem* entry = node->Data()->Items.FindExact(std::string_view(name).substr(slash + 1)))
+      entry->Found = true;
+}
+
 int TLibObj::RemoveUnmarkedItems(TFolderNode* node) {
   int count = 0;
   std::vector<TItemFrame> stack;
