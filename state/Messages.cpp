@@ -38,6 +38,7 @@ const std::vector<std::string>& TMessageTable::BuiltIn() {
     "errValueTooLong=Cannot save %s: a text of %s bytes is longer than 65535 bytes",
     "errWriteFile=Cannot write %s: %s",
     "errReadFolder=Cannot read %s: %s",
+    "errNotRead=%s folders or files could not be read: %s",
     "errUpdateSource=Cannot update %s from %s: the folder's own path below its volume must end the real source",
     "",
     "expCaptRes=Export Search Results",
