@@ -280,6 +280,8 @@ class TLibObj {
  private:
   void FreeFolderRecord(TLibFolder& folder);
   void UnlinkColItem(TLibColItem& item);
+  // A folder record for `path` as the last child of `parent`.
+  TFolderNode* AddChildFolder(TFolderNode* parent, const std::string& path);
   void LoadRecords(class TLibFile& file, bool merge, bool is22);
   void WriteRecords(class TLibFile& file);
 

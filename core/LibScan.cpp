@@ -37,11 +37,12 @@ bool IsRegularNoFollow(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool HasArchiveFolderExtension(std::string_view path) {
-  auto dot = path.rfind('.');
-  if (dot == std::string_view::npos) return false;
-  auto ext = path.substr(dot);
-  return SameTextAscii(ext, ".RAR") || SameTextAscii(ext, ".ZIP");
+// Of the path's first `length` bytes, the length up to and with the "/"
+// before the last name (which may end with "/" itself); 0 for a single name.
+size_t ParentLength(const std::string& path, size_t length) {
+  size_t parent = length == 0 ? 0 : length - 1;
+  while (parent > 0 && path[parent - 1] != '/') --parent;
+  return parent;
 }
 
 // The date of a DOS time (low 16 bits) and date (high 16 bits); 0 when the
@@ -118,21 +119,28 @@ void TLibObj::AddFolderPath(const std::string& path, TDateTime date) {
 
 TFolderNode* TLibObj::AddFolderNode(TFolderNode* start, std::string path) {
   if (!start || path == start->Data()->GetPath()) return nullptr;
-  auto folder = std::make_unique<TLibFolder>(path);
-  if (HasArchiveFolderExtension(path)) path += '/';
-  std::string parentPath = path.substr(0, path.size() - 1);
-  while (!parentPath.empty() && parentPath.back() != '/') parentPath.pop_back();
-
-  TFolderNode* parent = FindFolderNode(start, parentPath);
-  if (!parent) {
-    // Parents are normally recorded first; a missing one below the start
-    // is made now, anything else goes to the start itself.
-    const std::string startPath = start->Data()->GetSourcePath();
-    if (parentPath.size() > startPath.size() && parentPath.compare(0, startPath.size(), startPath) == 0)
-      parent = AddFolderNode(start, parentPath);
-    if (!parent) parent = start;
+  // Parents are normally recorded first; missing ones below the start are
+  // made now, from the top down, and anything else goes to the start
+  // itself. A loop, not recursion: a missing chain may be long.
+  // The missing folders are the path's own beginnings, kept as lengths.
+  const std::string startPath = start->Data()->GetSourcePath();
+  std::vector<size_t> missing = {path.size()};
+  TFolderNode* parent = nullptr;
+  while (!parent) {
+    const size_t length = ParentLength(path, missing.back());
+    parent = FindFolderNode(start, path.substr(0, length));
+    if (parent) break;
+    if (length > startPath.size() && path.compare(0, startPath.size(), startPath) == 0)
+      missing.push_back(length);
+    else
+      parent = start;
   }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) parent = AddChildFolder(parent, path.substr(0, *it));
+  return parent;
+}
 
+TFolderNode* TLibObj::AddChildFolder(TFolderNode* parent, const std::string& path) {
+  auto folder = std::make_unique<TLibFolder>(path);
   folder->IsFolder = 1;
   if (g_.AddingVolume && g_.ApplyToFolders) {
     folder->Category = g_.AddCategory;
@@ -420,15 +428,19 @@ void TLibObj::ApplyAddDefaults(TFolderNode* node, bool force) {
       item->Comments = g_.AddComments;
     }
   };
-  TLibFolder* folder = node->Data();
-  if (force || g_.ApplyToFolders) {
-    folder->Category = g_.AddCategory;
-    folder->Comments = g_.AddComments;
-    if (folder->Parent)
-      if (TLibFolderItem* entry = folder->Parent->Items.Find(folder->Name)) itemRule(entry, force);
+  // The branch in tree order; only its own folder is forced.
+  TFolderNode* end = node->GetNextSkippingChildren();
+  for (TFolderNode* n = node; n != end; n = n->GetNext()) {
+    const bool forced = force && n == node;
+    TLibFolder* folder = n->Data();
+    if (forced || g_.ApplyToFolders) {
+      folder->Category = g_.AddCategory;
+      folder->Comments = g_.AddComments;
+      if (folder->Parent)
+        if (TLibFolderItem* entry = folder->Parent->Items.Find(folder->Name)) itemRule(entry, forced);
+    }
+    for (const auto& item : folder->Items) itemRule(item.get(), false);
   }
-  for (const auto& item : folder->Items) itemRule(item.get(), false);
-  for (int i = 0; i < node->Count(); ++i) ApplyAddDefaults(node->Item(i), false);
 }
 
 // ------------------------------------------------------------ path index

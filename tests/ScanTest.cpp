@@ -222,6 +222,17 @@ TEST_F(ScanTest, FolderDeeperThanAFinderSpecificationIsScannedWhole) {
   EXPECT_EQ(Dump(v), (std::vector<std::string>{"F Deep\\f.txt 6"}));
 }
 
+TEST_F(ScanTest, MissingParentFoldersAreMadeFromTheTopDown) {
+  Lib().NewVolume(root, "V", "");
+  Lib().AddFolderPath(root + "a/b/c/", 0);
+  EXPECT_EQ(FolderRecords(Lib().CurVolumeNode),
+            (std::vector<std::string>{"V\\", "V\\a\\", "V\\a\\b\\", "V\\a\\b\\c\\"}));
+  EXPECT_EQ(Lib().CurFolderNode->Data()->GetPath(), "V\\a\\b\\c\\");
+  // A folder outside the volume goes to the volume itself.
+  Lib().AddFolderPath("/elsewhere/x/", 0);
+  EXPECT_EQ(Lib().CurFolderNode->Data()->GetPath(), "V\\x\\");
+}
+
 TEST_F(ScanTest, StopKeepsWhatWasRecorded) {
   for (int i = 0; i < 20; ++i) MakeFile(root + "f" + std::to_string(100 + i), 1);
   host.StopAtPump = host.Pumps + 8;
