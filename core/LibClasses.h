@@ -293,8 +293,11 @@ class TLibObj {
   TGlobalData& g_;
   // Folder nodes of the indexed volume by source path and by library path.
   TFolderNode* indexRoot_ = nullptr;
-  std::unordered_map<std::string, TFolderNode*> sourceIndex_;
-  std::unordered_map<std::string, TFolderNode*> pathIndex_;
+  // Keyed by the hashes of the paths: the paths themselves would take the
+  // square of a deep tree's depth.
+  using TPathIndex = std::unordered_multimap<size_t, TFolderNode*>;
+  TPathIndex sourceIndex_;
+  TPathIndex pathIndex_;
   // Folder records by AbsIndex while collection records are relinked.
   std::unordered_map<int32_t, TLibFolder*> relinkIndex_;
 };

@@ -459,17 +459,36 @@ void TLibObj::EndPathIndex() {
   pathIndex_.clear();
 }
 
+namespace {
+
+using TPathOf = std::string (TLibFolder::*)() const;
+
+// The node of the index whose path, as `pathOf` gives it, is `path`: an
+// equal hash alone proves nothing.
+template <class TIndex>
+TFolderNode* FindByPath(const TIndex& index, TPathOf pathOf, const std::string& path, size_t hash) {
+  const auto [first, last] = index.equal_range(hash);
+  for (auto it = first; it != last; ++it)
+    if ((it->second->Data()->*pathOf)() == path) return it->second;
+  return nullptr;
+}
+
+}  // namespace
+
 void TLibObj::IndexFolderNode(TFolderNode* node) {
   // The first node of a path keeps it: lookups answer the first match.
-  sourceIndex_.emplace(node->Data()->GetSourcePath(), node);
-  pathIndex_.emplace(node->Data()->GetPath(), node);
+  for (const auto& [index, pathOf] : {std::pair{&sourceIndex_, &TLibFolder::GetSourcePath},
+                                      std::pair{&pathIndex_, &TLibFolder::GetPath}}) {
+    const std::string path = (node->Data()->*pathOf)();
+    const size_t hash = std::hash<std::string>{}(path);
+    if (!FindByPath(*index, pathOf, path, hash)) index->emplace(hash, node);
+  }
 }
 
 TFolderNode* TLibObj::FindIndexed(TFolderNode* start, const std::string& path) const {
-  auto s = sourceIndex_.find(path);
-  auto p = pathIndex_.find(path);
-  TFolderNode* bySource = s == sourceIndex_.end() ? nullptr : s->second;
-  TFolderNode* byPath = p == pathIndex_.end() ? nullptr : p->second;
+  const size_t hash = std::hash<std::string>{}(path);
+  TFolderNode* bySource = FindByPath(sourceIndex_, &TLibFolder::GetSourcePath, path, hash);
+  TFolderNode* byPath = FindByPath(pathIndex_, &TLibFolder::GetPath, path, hash);
   if (!bySource || !byPath || bySource == byPath) return bySource ? bySource : byPath;
   // Both kinds match different nodes: the first one in tree order wins.
   TFolderNode* end = start->GetNextSkippingChildren();
