@@ -389,7 +389,8 @@ int TFileSearch::Reopen(TStack& stack) {
     TDirFd dir(OpenDirAt(parent.Dir.Get(), name.c_str()));
     struct stat st {};
     int error = dir.Get() < 0 || ::fstat(dir.Get(), &st) != 0 ? errno : 0;
-    // The error a file system gives for a handle whose directory is gone.
+    // Another directory now: reported as a stale handle, the error a
+    // network file system gives for a directory it lost.
     if (error == 0 && (st.st_dev != frame.Device || st.st_ino != frame.Inode)) error = ESTALE;
     if (error != 0) {
       for (size_t j = keepFrom; j < i; ++j) stack[j].Dir.Reset();

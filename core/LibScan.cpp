@@ -121,8 +121,8 @@ TFolderNode* TLibObj::AddFolderNode(TFolderNode* start, std::string path) {
   if (!start || path == start->Data()->GetPath()) return nullptr;
   // Parents are normally recorded first; missing ones below the start are
   // made now, from the top down, and anything else goes to the start
-  // itself. A loop, not recursion: a missing chain may be long.
-  // The missing folders are the path's own beginnings, kept as lengths.
+  // itself. They are the path's own beginnings, kept as lengths, and found
+  // in a loop: a missing chain may be long.
   const std::string startPath = start->Data()->GetSourcePath();
   std::vector<size_t> missing = {path.size()};
   TFolderNode* parent = nullptr;
@@ -329,6 +329,14 @@ struct TItemFrame {
   int Next = 0;
 };
 
+// Over when no item is left or the user stopped; events get through once
+// per item.
+bool FrameOver(TGlobalData& g, const TItemFrame& frame) {
+  if (frame.Next == frame.Node->Data()->Items.Count()) return true;
+  g.PumpEvents();
+  return g.ProcessStopped;
+}
+
 }  // namespace
 
 int TLibObj::MarkItems(TFolderNode* node, bool value) {
@@ -342,18 +350,12 @@ int TLibObj::MarkItems(TFolderNode* node, bool value) {
   };
   while (!stack.empty()) {
     TItemFrame& frame = stack.back();
-    const TItemList& items = frame.Node->Data()->Items;
-    bool done = frame.Next == items.Count();
-    if (!done) {
-      g_.PumpEvents();
-      done = g_.ProcessStopped;
-    }
-    if (done) {
+    if (FrameOver(g_, frame)) {
       stack.pop_back();
       if (!stack.empty()) markNext(stack.back());
       continue;
     }
-    TLibFolderItem* item = items[frame.Next];
+    TLibFolderItem* item = frame.Node->Data()->Items[frame.Next];
     if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsAnalyzing"), {item->GetItemPath()}), {}, false);
     TFolderNode* child = item->IsFolder ? frame.Children.Find(item->Name) : nullptr;
     if (child)
@@ -390,18 +392,12 @@ int TLibObj::RemoveUnmarkedItems(TFolderNode* node) {
   stack.emplace_back(node);
   while (!stack.empty()) {
     TItemFrame& frame = stack.back();
-    TLibFolder* folder = frame.Node->Data();
-    bool done = frame.Next == folder->Items.Count();
-    if (!done) {
-      g_.PumpEvents();
-      done = g_.ProcessStopped;
-    }
-    if (done) {
+    if (FrameOver(g_, frame)) {
       stack.pop_back();
       if (!stack.empty()) ++stack.back().Next;
       continue;
     }
-    TLibFolderItem* item = folder->Items[frame.Next];
+    TLibFolderItem* item = frame.Node->Data()->Items[frame.Next];
     if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsChecking"), {item->GetItemPath()}), {}, false);
     TFolderNode* child = item->IsFolder ? frame.Children.Find(item->Name) : nullptr;
     if (!item->Found) {
