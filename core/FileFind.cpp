@@ -349,13 +349,13 @@ void TFileSearch::Descend(TStack& stack, const TSearchRec& record) {
   TDirFd dir(OpenSubdirectory(stack, record));
   // Something else may have been mounted there since the listing.
   struct stat st {};
-  if (dir.Get() < 0 || ::fstat(dir.Get(), &st) != 0 || !OnRootFileSystem(dir.Get(), "", AT_EMPTY_PATH, st.st_dev)) {
-    path_.resize(parentLength);
-    return;
+  if (dir.Get() >= 0 && ::fstat(dir.Get(), &st) != 0) {
+    Unreadable(path_, errno);
+  } else if (dir.Get() >= 0 && OnRootFileSystem(dir.Get(), "", AT_EMPTY_PATH, st.st_dev)) {
+    if (Enter(stack, std::move(dir), st, record)) return;
+    Idle();
   }
-  if (Enter(stack, std::move(dir), st, record)) return;
   path_.resize(parentLength);
-  Idle();
 }
 
 // The subdirectory at path_ of the deepest frame, opened; -1 when it is not
