@@ -311,6 +311,7 @@ void TFileSearch::Walk(TDirFd top, const struct stat& st, const TSearchRec& reco
       if (!stack.empty()) Idle();
       continue;
     }
+    // Stays valid while Descend pushes frames: a moved vector keeps its buffer.
     const TSearchRec& entry = frame.Entries[frame.Next].Rec;
     const bool unread = frame.Entries[frame.Next].Error != 0;
     ++frame.Next;
