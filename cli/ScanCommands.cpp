@@ -41,11 +41,24 @@ int32_t Levels(const TArgs& a) {
   throw EUsage("--levels needs a whole number");
 }
 
-// A stopped walk keeps what it recorded: the library is saved and the tool
-// says so through its exit status.
-int Finish(TLibObj& lib, TCliHost& host, const std::string& file) {
+// The first few paths; a long list would hide the line's point.
+std::string ShortList(const std::vector<std::string>& paths) {
+  constexpr size_t kShown = 10;
+  std::string list;
+  for (size_t i = 0; i < paths.size() && i < kShown; ++i) list += (i == 0 ? "" : ", ") + paths[i];
+  if (paths.size() > kShown) list += ", ...";
+  return list;
+}
+
+// A stopped walk keeps what it recorded, as does one that could not read
+// everything: the library is saved and the tool says so through its exit
+// status, and by naming what it could not read last.
+int Finish(TLibObj& lib, TCliHost& host, const std::string& file, const std::vector<std::string>& unreadable) {
   SaveLibraryFile(lib, host, file);
-  return host.Interrupted ? 1 : 0;
+  if (unreadable.empty()) return host.Interrupted ? 1 : 0;
+  const std::string count = std::to_string(unreadable.size());
+  host.ShowMessage(Format(lib.Globals().GetText("errNotRead"), {count, ShortList(unreadable)}), TMsgKind::Warning);
+  return 1;
 }
 
 // The options add and update share.
@@ -73,9 +86,10 @@ int CmdAdd(TGlobalData& g, TCliHost& host, const TArgs& a) {
   TLibObj& lib = OpenForWriting(g, host, file, true);
   LoadHandlerTable(g);
   host.AnswerYes = a.Has("--allow-duplicate-serial");
-  AddVolume(lib, request);
+  std::vector<std::string> unreadable;
+  AddVolume(lib, request, &unreadable);
   host.AnswerYes = true;
-  return Finish(lib, host, file);
+  return Finish(lib, host, file, unreadable);
 }
 
 
@@ -96,8 +110,9 @@ int CmdUpdate(TGlobalData& g, TCliHost& host, const TArgs& a) {
   TLibObj& lib = OpenForWriting(g, host, file, false);
   TFolderNode* selected = RequireLibraryPath(lib, a.Positional()[1]);
   LoadHandlerTable(g);
-  UpdateVolume(lib, selected, request);
-  return Finish(lib, host, file);
+  std::vector<std::string> unreadable;
+  UpdateVolume(lib, selected, request, &unreadable);
+  return Finish(lib, host, file, unreadable);
 }
 
 }  // namespace
@@ -110,7 +125,8 @@ const TCommand kAddCommand = {
     "  comments go to the volume, and with --apply-folders / --apply-files to new folders / files.\n"
     "  --levels limits the depth (0: no limit). A volume of the same serial and folder is added\n"
     "  again only with --allow-duplicate-serial. Ctrl+C stops the scan: what was recorded is saved\n"
-    "  and the exit status is 1.\n",
+    "  and the exit status is 1. Folders that cannot be read are logged and skipped; LIB is saved,\n"
+    "  the last line names them and the exit status is 1.\n",
     {"--apply-folders", "--apply-files", "--folders-only", "--allow-duplicate-serial"},
     {"--title", "--levels", "--category", "--comments", "--location"},
     CmdAdd};
@@ -122,7 +138,9 @@ const TCommand kUpdateCommand = {
     "  Brings the volume or folder at the library path PATH (such as 'CD 1\\Music\\') up to date\n"
     "  from FOLDER on the medium, and saves LIB. --delete-missing removes entries not found again.\n"
     "  Without FOLDER, category and comments are handed down the branch only. Ctrl+C stops the\n"
-    "  walk: what was recorded is saved and the exit status is 1.\n",
+    "  walk: what was recorded is saved and the exit status is 1. A folder that cannot be read keeps\n"
+    "  every entry recorded below it, also with --delete-missing; LIB is saved, the last line names\n"
+    "  the folders and the exit status is 1.\n",
     {"--delete-missing", "--apply-folders", "--apply-files", "--folders-only"},
     {"--levels", "--category", "--comments"},
     CmdUpdate};

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -59,21 +60,14 @@ bool MatchFolded(std::string_view name, std::string_view mask) {
 
 bool MatchesAll(std::string_view mask) { return mask == "*" || mask == "*.*"; }
 
-// Closes the descriptor when the walk leaves its directory, also by an
-// exception from a listener.
-class TFd {
- public:
-  explicit TFd(int fd) : fd_(fd) {}
-  ~TFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return fd_; }
+// One name below an open directory, never through a link.
+int OpenDirAt(int dirFd, const char* name) {
+  return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+}
 
- private:
-  int fd_;
-};
+// Descriptors the walk holds at most: the top directory's and the deepest
+// ones. A tree may be nested far deeper than the process may open files.
+constexpr size_t kMaxOpenDirs = 16;
 
 TSearchRec RecordOf(std::string name, const struct stat& st) {
   TSearchRec rec;
@@ -169,6 +163,28 @@ struct TFileSearch::TEntry {
   int Error = 0;  // fstatat failed: reported, then skipped
 };
 
+// Closes its descriptor when the walk leaves the directory, also by an
+// exception from a listener.
+class TFileSearch::TDirFd {
+ public:
+  TDirFd() = default;
+  explicit TDirFd(int fd) : fd_(fd) {}
+  TDirFd(TDirFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  TDirFd& operator=(TDirFd&& other) noexcept {
+    Reset(std::exchange(other.fd_, -1));
+    return *this;
+  }
+  ~TDirFd() { Reset(); }
+  int Get() const { return fd_; }
+  void Reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
 void TFileSearch::Reset() {
   Recurse = true;
   Aborted = false;
@@ -201,7 +217,6 @@ void TFileSearch::Start(const std::string& spec, int32_t levels, bool foldersOnl
     // An abort ends the whole walk, not only the part it happened in.
     if (Aborted) break;
     mask_ = part.Mask;
-    depth_ = 0;
     std::string path = part.Directory;
     if (path.size() > 1 && path.back() == '/') path.pop_back();
     TSearchRec top;
@@ -210,22 +225,21 @@ void TFileSearch::Start(const std::string& spec, int32_t levels, bool foldersOnl
     struct stat st {};
     if (!path.empty() && ::stat(path.c_str(), &st) == 0) top = RecordOf(top.Name, st);
 
-    const int fd = part.Directory.empty()
-                       ? -1
-                       : ::open(part.Directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-      const int error = part.Directory.empty() ? ENOENT : errno;
-      if (OnUnreadable) OnUnreadable(part.Directory, ErrorText(error));
+    TDirFd dir(part.Directory.empty()
+                   ? -1
+                   : ::open(part.Directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY));
+    if (dir.Get() < 0) {
+      Unreadable(part.Directory, part.Directory.empty() ? ENOENT : errno);
       continue;
     }
-    TFd dir(fd);
-    if (::fstat(fd, &st) != 0) {
-      if (OnUnreadable) OnUnreadable(part.Directory, ErrorText(errno));
+    if (::fstat(dir.Get(), &st) != 0) {
+      Unreadable(part.Directory, errno);
       continue;
     }
     rootDevice_ = st.st_dev;
-    hasRootMount_ = MountIdOf(fd, "", AT_EMPTY_PATH, rootMount_);
-    WalkDir(fd, part.Directory, top);
+    hasRootMount_ = MountIdOf(dir.Get(), "", AT_EMPTY_PATH, rootMount_);
+    path_ = part.Directory;
+    Walk(std::move(dir), st, top);
   }
   if (OnDone) OnDone(*this);
 }
@@ -238,7 +252,7 @@ bool TFileSearch::ReadEntries(int fd, const std::string& directory, std::vector<
   if (dir == nullptr) {
     const int error = errno;
     if (streamFd >= 0) ::close(streamFd);
-    if (OnUnreadable) OnUnreadable(directory, ErrorText(error));
+    Unreadable(directory, error);
     return false;
   }
   int readError = 0;
@@ -263,52 +277,141 @@ bool TFileSearch::ReadEntries(int fd, const std::string& directory, std::vector<
   }
   ::closedir(dir);
   // The entries read before the failure are still worth recording.
-  if (readError != 0 && OnUnreadable) OnUnreadable(directory, ErrorText(readError));
+  if (readError != 0) Unreadable(directory, readError);
   // The catalogue keeps entries in this order: each insert becomes an append.
   std::sort(entries.begin(), entries.end(),
             [](const TEntry& a, const TEntry& b) { return CompareNames(a.Rec.Name, b.Rec.Name) < 0; });
   return true;
 }
 
-void TFileSearch::WalkDir(int fd, const std::string& directory, const TSearchRec& record) {
-  ++depth_;
-  struct TDepthGuard {
-    int32_t& depth;
-    ~TDepthGuard() { --depth; }
-  } guard{depth_};
+// One directory of a walk: its entries, and how far the walk has gone
+// through them.
+struct TFileSearch::TFrame {
+  size_t PathLength = 0;  // of path_ while the walk is in this directory
+  std::vector<TEntry> Entries;
+  size_t Next = 0;
+  TDirFd Dir;  // closed while deeper directories hold the descriptors
+  dev_t Device = 0;  // the directory as first opened: a reopened one must match
+  ino_t Inode = 0;
+  int Lost = 0;  // could not be reopened: the rest of its subdirectories are unreadable
+};
 
-  std::vector<TEntry> entries;
-  if (!ReadEntries(fd, directory, entries)) return;
-  ListDir(directory, record, entries);
-
-  const bool descend = Recurse && (Levels == 0 || depth_ < Levels);
-  for (const auto& entry : entries) {
-    if (Aborted) break;
-    Idle();
-    if (!descend || entry.Error != 0 || !entry.Rec.IsDirectory()) continue;
-    const std::string sub = directory + entry.Rec.Name + "/";
-    // Mount points and the system's own trees are listed, never entered.
-    if (IsSystemArea(sub) || !OnRootFileSystem(fd, entry.Rec.Name.c_str(), AT_SYMLINK_NOFOLLOW, entry.Rec.Device))
-      continue;
-    const int subFd =
-        ::openat(fd, entry.Rec.Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-    if (subFd < 0) {
-      if (OnUnreadable) OnUnreadable(sub, ErrorText(errno));
+// Each directory is reported, then its entries, then its subdirectories are
+// walked in the order of its entries. The frames stand for the directories
+// being walked, from the top one down; nothing here recurses, so the depth
+// of a tree costs memory only.
+void TFileSearch::Walk(TDirFd top, const struct stat& st, const TSearchRec& record) {
+  TStack stack;
+  firstOpen_ = 1;
+  if (!Enter(stack, std::move(top), st, record)) return;
+  while (!stack.empty()) {
+    TFrame& frame = stack.back();
+    if (Aborted || frame.Next == frame.Entries.size()) {
+      Leave(stack);
+      if (!stack.empty()) Idle();
       continue;
     }
-    TFd subDir(subFd);
-    // Something else may have been mounted there since the listing.
-    struct stat st {};
-    if (::fstat(subFd, &st) != 0 || !OnRootFileSystem(subFd, "", AT_EMPTY_PATH, st.st_dev)) continue;
-    WalkDir(subFd, sub, entry.Rec);
+    // Stays valid while Descend pushes frames: a moved vector keeps its buffer.
+    const TSearchRec& entry = frame.Entries[frame.Next].Rec;
+    const bool unread = frame.Entries[frame.Next].Error != 0;
+    ++frame.Next;
+    Idle();
+    const bool descend = Recurse && (Levels == 0 || static_cast<int64_t>(stack.size()) < Levels);
+    if (descend && !unread && entry.IsDirectory()) Descend(stack, entry);
+  }
+}
+
+// Lists the directory at path_ and makes it the deepest frame. False when
+// it cannot be listed.
+bool TFileSearch::Enter(TStack& stack, TDirFd dir, const struct stat& st, const TSearchRec& record) {
+  // The new descriptor takes the place of the shallowest one below the top.
+  if (stack.size() + 1 - firstOpen_ >= kMaxOpenDirs) stack[firstOpen_++].Dir.Reset();
+  TFrame frame;
+  if (!ReadEntries(dir.Get(), path_, frame.Entries)) return false;
+  ListDir(path_, record, frame.Entries);
+  frame.PathLength = path_.size();
+  frame.Dir = std::move(dir);
+  frame.Device = st.st_dev;
+  frame.Inode = st.st_ino;
+  stack.push_back(std::move(frame));
+  return true;
+}
+
+void TFileSearch::Leave(TStack& stack) {
+  stack.pop_back();
+  if (stack.empty()) return;
+  path_.resize(stack.back().PathLength);
+  firstOpen_ = std::min(firstOpen_, stack.size());
+}
+
+void TFileSearch::Descend(TStack& stack, const TSearchRec& record) {
+  const size_t parentLength = path_.size();
+  path_.append(record.Name).push_back('/');
+  TDirFd dir(OpenSubdirectory(stack, record));
+  // Something else may have been mounted there since the listing.
+  struct stat st {};
+  if (dir.Get() >= 0 && ::fstat(dir.Get(), &st) != 0) {
+    Unreadable(path_, errno);
+  } else if (dir.Get() >= 0 && OnRootFileSystem(dir.Get(), "", AT_EMPTY_PATH, st.st_dev)) {
+    if (Enter(stack, std::move(dir), st, record)) return;
     Idle();
   }
+  path_.resize(parentLength);
+}
+
+// The subdirectory at path_ of the deepest frame, opened; -1 when it is not
+// to be entered (a mount point, the system's own trees) or cannot be,
+// which is reported.
+int TFileSearch::OpenSubdirectory(TStack& stack, const TSearchRec& record) {
+  if (IsSystemArea(path_)) return -1;
+  TFrame& frame = stack.back();
+  if (frame.Dir.Get() < 0 && frame.Lost == 0) frame.Lost = Reopen(stack);
+  if (frame.Lost != 0) {
+    Unreadable(path_, frame.Lost);
+    return -1;
+  }
+  if (!OnRootFileSystem(frame.Dir.Get(), record.Name.c_str(), AT_SYMLINK_NOFOLLOW, record.Device)) return -1;
+  const int fd = OpenDirAt(frame.Dir.Get(), record.Name.c_str());
+  if (fd < 0) Unreadable(path_, errno);
+  return fd;
+}
+
+// Opens the closed directories from the top one down to the deepest frame
+// again, one name at a time, and keeps the deepest ones open. Each must
+// still be the directory the walk first entered: one moved or replaced
+// since is not walked again. Returns 0 or the error.
+int TFileSearch::Reopen(TStack& stack) {
+  const size_t deepest = stack.size() - 1;
+  const size_t keepFrom = deepest + 2 > kMaxOpenDirs ? deepest + 2 - kMaxOpenDirs : 1;
+  for (size_t i = 1; i <= deepest; ++i) {
+    TFrame& parent = stack[i - 1];
+    TFrame& frame = stack[i];
+    const std::string name = path_.substr(parent.PathLength, frame.PathLength - parent.PathLength - 1);
+    TDirFd dir(OpenDirAt(parent.Dir.Get(), name.c_str()));
+    struct stat st {};
+    int error = dir.Get() < 0 || ::fstat(dir.Get(), &st) != 0 ? errno : 0;
+    // Another directory now: reported as a stale handle, the error a
+    // network file system gives for a directory it lost.
+    if (error == 0 && (st.st_dev != frame.Device || st.st_ino != frame.Inode)) error = ESTALE;
+    if (error != 0) {
+      for (size_t j = keepFrom; j < i; ++j) stack[j].Dir.Reset();
+      return error;
+    }
+    frame.Dir = std::move(dir);
+    if (i > 1 && i - 1 < keepFrom) parent.Dir.Reset();
+  }
+  firstOpen_ = keepFrom;
+  return 0;
 }
 
 bool TFileSearch::OnRootFileSystem(int dirFd, const char* name, int flags, dev_t device) const {
   uint64_t id;
   if (hasRootMount_ && MountIdOf(dirFd, name, flags, id)) return id == rootMount_;
   return device == rootDevice_;
+}
+
+void TFileSearch::Unreadable(const std::string& path, int error) const {
+  if (OnUnreadable) OnUnreadable(path, ErrorText(error));
 }
 
 void TFileSearch::ListDir(const std::string& directory, const TSearchRec& record,
@@ -319,7 +422,7 @@ void TFileSearch::ListDir(const std::string& directory, const TSearchRec& record
   for (const auto& entry : entries) {
     if (Aborted) break;
     if (entry.Error != 0) {
-      if (OnUnreadable) OnUnreadable(directory + entry.Rec.Name, ErrorText(entry.Error));
+      Unreadable(directory + entry.Rec.Name, entry.Error);
     } else if (all || MatchFolded(FoldCase(entry.Rec.Name), foldedMask)) {
       if (OnFile && (!FoldersOnly || entry.Rec.IsDirectory())) OnFile(directory, entry.Rec);
       if (CollectNames) AddResult(directory + entry.Rec.Name);

@@ -3,6 +3,7 @@
 // Also the list of mounted media a user would pick, and their used space.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -83,8 +84,9 @@ class TFileSearch {
   // A directory is about to be listed; not raised for one that cannot be.
   TFileEvent OnDirectory;
   TDoneEvent OnDone;
-  // A folder that cannot be listed, or an entry whose record cannot be read:
-  // skipped, and the walk goes on.
+  // A folder that cannot be entered or listed, or an entry whose record
+  // cannot be read: skipped, and the walk goes on. A folder's path ends
+  // with "/", an entry's does not.
   TUnreadableEvent OnUnreadable;
   // Lets the user interface process pending events; called very often, the
   // handler throttles.
@@ -98,17 +100,30 @@ class TFileSearch {
 
  private:
   struct TEntry;
-  void WalkDir(int fd, const std::string& directory, const TSearchRec& record);
+  struct TFrame;
+  class TDirFd;
+  using TStack = std::vector<TFrame>;
+  void Walk(TDirFd top, const struct stat& st, const TSearchRec& record);
+  bool Enter(TStack& stack, TDirFd dir, const struct stat& st, const TSearchRec& record);
+  void Leave(TStack& stack);
+  void Descend(TStack& stack, const TSearchRec& record);
+  int OpenSubdirectory(TStack& stack, const TSearchRec& record);
+  int Reopen(TStack& stack);
   void ListDir(const std::string& directory, const TSearchRec& record, const std::vector<TEntry>& entries);
   bool ReadEntries(int fd, const std::string& directory, std::vector<TEntry>& entries);
   bool OnRootFileSystem(int dirFd, const char* name, int flags, dev_t device) const;
+  void Unreadable(const std::string& path, int error) const;
   void AddResult(std::string name);
   void Idle() const {
     if (OnIdle) OnIdle();
   }
 
   std::string mask_;
-  int32_t depth_ = 0;
+  // The path of the directory the walk is in, ending with "/".
+  std::string path_;
+  // Frames from this index to the deepest hold open descriptors, as does
+  // the first frame; the ones between were closed to keep within the limit.
+  size_t firstOpen_ = 1;
   dev_t rootDevice_ = 0;
   bool hasRootMount_ = false;
   uint64_t rootMount_ = 0;

@@ -256,6 +256,10 @@ class TLibObj {
 
   // --- update ---
   int MarkItems(TFolderNode* node, bool value);
+  // Marks found what lies at a path on the medium that a walk into `volume`
+  // could not read, so that no update deletes it: the entry there and, for
+  // a folder, every entry of its record and of the records below.
+  void KeepUnreadable(TFolderNode* volume, const std::string& path);
   int RemoveUnmarkedItems(TFolderNode* node);
   void ApplyAddDefaults(TFolderNode* node, bool force);
 
@@ -289,6 +293,8 @@ class TLibObj {
  private:
   void FreeFolderRecord(TLibFolder& folder);
   void UnlinkColItem(TLibColItem& item);
+  // A folder record for `path` as the last child of `parent`.
+  TFolderNode* AddChildFolder(TFolderNode* parent, const std::string& path);
   void LoadRecords(class TLibFile& file, bool merge, bool is22);
   void WriteRecords(class TLibFile& file);
 
@@ -305,8 +311,11 @@ class TLibObj {
   std::unique_ptr<TFileLock> writerLock_;
   // Folder nodes of the indexed volume by source path and by library path.
   TFolderNode* indexRoot_ = nullptr;
-  std::unordered_map<std::string, TFolderNode*> sourceIndex_;
-  std::unordered_map<std::string, TFolderNode*> pathIndex_;
+  // Keyed by the hashes of the paths: the paths themselves would take the
+  // square of a deep tree's depth.
+  using TPathIndex = std::unordered_multimap<size_t, TFolderNode*>;
+  TPathIndex sourceIndex_;
+  TPathIndex pathIndex_;
   // Folder records by AbsIndex while collection records are relinked.
   std::unordered_map<int32_t, TLibFolder*> relinkIndex_;
 };

@@ -37,11 +37,12 @@ bool IsRegularNoFollow(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool HasArchiveFolderExtension(std::string_view path) {
-  auto dot = path.rfind('.');
-  if (dot == std::string_view::npos) return false;
-  auto ext = path.substr(dot);
-  return SameTextAscii(ext, ".RAR") || SameTextAscii(ext, ".ZIP");
+// Of the path's first `length` bytes, the length up to and with the "/"
+// before the last name (which may end with "/" itself); 0 for a single name.
+size_t ParentLength(const std::string& path, size_t length) {
+  size_t parent = length == 0 ? 0 : length - 1;
+  while (parent > 0 && path[parent - 1] != '/') --parent;
+  return parent;
 }
 
 // The date of a DOS time (low 16 bits) and date (high 16 bits); 0 when the
@@ -118,21 +119,28 @@ void TLibObj::AddFolderPath(const std::string& path, TDateTime date) {
 
 TFolderNode* TLibObj::AddFolderNode(TFolderNode* start, std::string path) {
   if (!start || path == start->Data()->GetPath()) return nullptr;
-  auto folder = std::make_unique<TLibFolder>(path);
-  if (HasArchiveFolderExtension(path)) path += '/';
-  std::string parentPath = path.substr(0, path.size() - 1);
-  while (!parentPath.empty() && parentPath.back() != '/') parentPath.pop_back();
-
-  TFolderNode* parent = FindFolderNode(start, parentPath);
-  if (!parent) {
-    // Parents are normally recorded first; a missing one below the start
-    // is made now, anything else goes to the start itself.
-    const std::string startPath = start->Data()->GetSourcePath();
-    if (parentPath.size() > startPath.size() && parentPath.compare(0, startPath.size(), startPath) == 0)
-      parent = AddFolderNode(start, parentPath);
-    if (!parent) parent = start;
+  // Parents are normally recorded first; missing ones below the start are
+  // made now, from the top down, and anything else goes to the start
+  // itself. They are the path's own beginnings, kept as lengths, and found
+  // in a loop: a missing chain may be long.
+  const std::string startPath = start->Data()->GetSourcePath();
+  std::vector<size_t> missing = {path.size()};
+  TFolderNode* parent = nullptr;
+  while (!parent) {
+    const size_t length = ParentLength(path, missing.back());
+    parent = FindFolderNode(start, path.substr(0, length));
+    if (parent) break;
+    if (length > startPath.size() && path.compare(0, startPath.size(), startPath) == 0)
+      missing.push_back(length);
+    else
+      parent = start;
   }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) parent = AddChildFolder(parent, path.substr(0, *it));
+  return parent;
+}
 
+TFolderNode* TLibObj::AddChildFolder(TFolderNode* parent, const std::string& path) {
+  auto folder = std::make_unique<TLibFolder>(path);
   folder->IsFolder = 1;
   if (g_.AddingVolume && g_.ApplyToFolders) {
     folder->Category = g_.AddCategory;
@@ -218,6 +226,8 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
     item->Date = date;
     if (isNew && !isArchive) KeepSize(item);
     if (progress) g_.StepProgress(std::string(), CurVolumeNode->Data()->KeptSize);
+  } catch (const ECanceled&) {
+    // A stop is no fault of the entry: it stays as it was.
   } catch (const std::exception&) {
     g_.AddMessage(Format(g_.GetText("msgsFileErr"), {directory + name}));
     g_.StepProgress(std::string(), -1);
@@ -306,43 +316,102 @@ void TLibObj::AddZipMembers(const TZip& zip) {
 
 // ------------------------------------------------------------ update
 
+// Marking and removing go down the folder tree by an explicit stack: a
+// medium may nest folders deeper than the call stack would reach. A frame
+// whose item has a record below waits at that item until the record is
+// done; a stop ends each frame as it comes back to it.
+namespace {
+
+struct TItemFrame {
+  explicit TItemFrame(TFolderNode* node) : Node(node), Children(node) {}
+  TFolderNode* Node;
+  TChildIndex Children;
+  int Next = 0;
+};
+
+// Over when no item is left or the user stopped; events get through once
+// per item.
+bool FrameOver(TGlobalData& g, const TItemFrame& frame) {
+  if (frame.Next == frame.Node->Data()->Items.Count()) return true;
+  g.PumpEvents();
+  return g.ProcessStopped;
+}
+
+}  // namespace
+
 int TLibObj::MarkItems(TFolderNode* node, bool value) {
   int count = 0;
-  TLibFolder* folder = node->Data();
-  TChildIndex children(node);
-  for (const auto& item : folder->Items) {
-    g_.PumpEvents();
-    if (g_.ProcessStopped) return count;
-    if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsAnalyzing"), {item->GetItemPath()}), {}, false);
-    if (item->IsFolder)
-      if (TFolderNode* child = children.Find(item->Name)) count += MarkItems(child, value);
-    item->Found = value;
+  std::vector<TItemFrame> stack;
+  stack.emplace_back(node);
+  // A folder entry is marked after the record below it.
+  auto markNext = [&](TItemFrame& frame) {
+    frame.Node->Data()->Items[frame.Next++]->Found = value;
     ++count;
+  };
+  while (!stack.empty()) {
+    TItemFrame& frame = stack.back();
+    if (FrameOver(g_, frame)) {
+      stack.pop_back();
+      if (!stack.empty()) markNext(stack.back());
+      continue;
+    }
+    TLibFolderItem* item = frame.Node->Data()->Items[frame.Next];
+    if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsAnalyzing"), {item->GetItemPath()}), {}, false);
+    TFolderNode* child = item->IsFolder ? frame.Children.Find(item->Name) : nullptr;
+    if (child)
+      stack.emplace_back(child);
+    else
+      markNext(frame);
   }
   return count;
 }
 
+void TLibObj::KeepUnreadable(TFolderNode* volume, const std::string& path) {
+  std::string name = path;
+  if (!name.empty() && name.back() == '/') name.pop_back();
+  if (TFolderNode* node = FindFolderNode(volume, name + '/')) {
+    TLibFolder* folder = node->Data();
+    if (folder->Parent)
+      if (TLibFolderItem* entry = folder->Parent->Items.FindExact(folder->Name)) entry->Found = true;
+    TFolderNode* end = node->GetNextSkippingChildren();
+    for (TFolderNode* n = node; n != end; n = n->GetNext())
+      for (const auto& item : n->Data()->Items) item->Found = true;
+    return;
+  }
+  // An entry without a record of its own.
+  const size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return;
+  if (TFolderNode* node = FindFolderNode(volume, name.substr(0, slash + 1)))
+    if (TLibFolderItem* entry = node->Data()->Items.FindExact(std::string_view(name).substr(slash + 1)))
+      entry->Found = true;
+}
+
 int TLibObj::RemoveUnmarkedItems(TFolderNode* node) {
   int count = 0;
-  TLibFolder* folder = node->Data();
-  TChildIndex children(node);
-  for (int i = 0; i < folder->Items.Count();) {
-    g_.PumpEvents();
-    if (g_.ProcessStopped) break;
-    TLibFolderItem* item = folder->Items[i];
+  std::vector<TItemFrame> stack;
+  stack.emplace_back(node);
+  while (!stack.empty()) {
+    TItemFrame& frame = stack.back();
+    if (FrameOver(g_, frame)) {
+      stack.pop_back();
+      if (!stack.empty()) ++stack.back().Next;
+      continue;
+    }
+    TLibFolderItem* item = frame.Node->Data()->Items[frame.Next];
     if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsChecking"), {item->GetItemPath()}), {}, false);
-    TFolderNode* child = item->IsFolder ? children.Find(item->Name) : nullptr;
+    TFolderNode* child = item->IsFolder ? frame.Children.Find(item->Name) : nullptr;
     if (!item->Found) {
       if (child) {
-        children.Forget(item->Name);
+        frame.Children.Forget(item->Name);
         DeleteFolderNode(child);
       }
       DeleteItem(item);
       ++count;
-      continue;
+    } else if (child) {
+      stack.emplace_back(child);
+    } else {
+      ++frame.Next;
     }
-    if (child) count += RemoveUnmarkedItems(child);
-    ++i;
   }
   return count;
 }
@@ -355,15 +424,19 @@ void TLibObj::ApplyAddDefaults(TFolderNode* node, bool force) {
       item->Comments = g_.AddComments;
     }
   };
-  TLibFolder* folder = node->Data();
-  if (force || g_.ApplyToFolders) {
-    folder->Category = g_.AddCategory;
-    folder->Comments = g_.AddComments;
-    if (folder->Parent)
-      if (TLibFolderItem* entry = folder->Parent->Items.Find(folder->Name)) itemRule(entry, force);
+  // The branch in tree order; only its own folder is forced.
+  TFolderNode* end = node->GetNextSkippingChildren();
+  for (TFolderNode* n = node; n != end; n = n->GetNext()) {
+    const bool forced = force && n == node;
+    TLibFolder* folder = n->Data();
+    if (forced || g_.ApplyToFolders) {
+      folder->Category = g_.AddCategory;
+      folder->Comments = g_.AddComments;
+      if (folder->Parent)
+        if (TLibFolderItem* entry = folder->Parent->Items.Find(folder->Name)) itemRule(entry, forced);
+    }
+    for (const auto& item : folder->Items) itemRule(item.get(), false);
   }
-  for (const auto& item : folder->Items) itemRule(item.get(), false);
-  for (int i = 0; i < node->Count(); ++i) ApplyAddDefaults(node->Item(i), false);
 }
 
 // ------------------------------------------------------------ path index
@@ -382,17 +455,36 @@ void TLibObj::EndPathIndex() {
   pathIndex_.clear();
 }
 
+namespace {
+
+using TPathOf = std::string (TLibFolder::*)() const;
+
+// The node of the index whose path, as `pathOf` gives it, is `path`: an
+// equal hash alone proves nothing.
+template <class TIndex>
+TFolderNode* FindByPath(const TIndex& index, TPathOf pathOf, const std::string& path, size_t hash) {
+  const auto [first, last] = index.equal_range(hash);
+  for (auto it = first; it != last; ++it)
+    if ((it->second->Data()->*pathOf)() == path) return it->second;
+  return nullptr;
+}
+
+}  // namespace
+
 void TLibObj::IndexFolderNode(TFolderNode* node) {
   // The first node of a path keeps it: lookups answer the first match.
-  sourceIndex_.emplace(node->Data()->GetSourcePath(), node);
-  pathIndex_.emplace(node->Data()->GetPath(), node);
+  for (const auto& [index, pathOf] : {std::pair{&sourceIndex_, &TLibFolder::GetSourcePath},
+                                      std::pair{&pathIndex_, &TLibFolder::GetPath}}) {
+    const std::string path = (node->Data()->*pathOf)();
+    const size_t hash = std::hash<std::string>{}(path);
+    if (!FindByPath(*index, pathOf, path, hash)) index->emplace(hash, node);
+  }
 }
 
 TFolderNode* TLibObj::FindIndexed(TFolderNode* start, const std::string& path) const {
-  auto s = sourceIndex_.find(path);
-  auto p = pathIndex_.find(path);
-  TFolderNode* bySource = s == sourceIndex_.end() ? nullptr : s->second;
-  TFolderNode* byPath = p == pathIndex_.end() ? nullptr : p->second;
+  const size_t hash = std::hash<std::string>{}(path);
+  TFolderNode* bySource = FindByPath(sourceIndex_, &TLibFolder::GetSourcePath, path, hash);
+  TFolderNode* byPath = FindByPath(pathIndex_, &TLibFolder::GetPath, path, hash);
   if (!bySource || !byPath || bySource == byPath) return bySource ? bySource : byPath;
   // Both kinds match different nodes: the first one in tree order wins.
   TFolderNode* end = start->GetNextSkippingChildren();

@@ -49,7 +49,7 @@ void SetAddParameters(TGlobalData& g, const std::string& category, const std::st
 
 }  // namespace
 
-void ScanFolder(TLibObj& lib, const std::string& root, int32_t levels, bool foldersOnly) {
+std::vector<std::string> ScanFolder(TLibObj& lib, const std::string& root, int32_t levels, bool foldersOnly) {
   TGlobalData& g = lib.Globals();
   TPathIndexScope index(lib, lib.CurVolumeNode);
   TFileSearch finder;
@@ -66,14 +66,20 @@ void ScanFolder(TLibObj& lib, const std::string& root, int32_t levels, bool fold
     if (g.ProcessStopped) finder.Aborted = true;
     lib.AddEntry(dir, rec.Name, rec.Size, DateOf(rec), rec.IsDirectory(), true);
   };
+  std::vector<std::string> unreadable;
+  // What could not be read may still be there: an update must not take it
+  // for gone.
   finder.OnUnreadable = [&](const std::string& path, const std::string& error) {
     g.AddMessage(Format(g.GetText("errReadFolder"), {path, error}));
+    lib.KeepUnreadable(lib.CurVolumeNode, path);
+    unreadable.push_back(path);
   };
   finder.OnIdle = [&] { g.PumpEvents(); };
   finder.Start(WithSlash(root) + "*.*", levels, foldersOnly);
+  return unreadable;
 }
 
-TFolderNode* AddVolume(TLibObj& lib, const TAddVolumeRequest& request) {
+TFolderNode* AddVolume(TLibObj& lib, const TAddVolumeRequest& request, std::vector<std::string>* unreadable) {
   TGlobalData& g = lib.Globals();
   const std::string root = WithSlash(request.Folder);
 
@@ -89,7 +95,8 @@ TFolderNode* AddVolume(TLibObj& lib, const TAddVolumeRequest& request) {
   TAddingVolume adding(g);
   lib.NewVolume(root, request.Title, request.Serial);
   TFolderNode* volume = lib.CurVolumeNode;
-  ScanFolder(lib, root, request.Levels, request.FoldersOnly);
+  std::vector<std::string> unread = ScanFolder(lib, root, request.Levels, request.FoldersOnly);
+  if (unreadable) *unreadable = std::move(unread);
   if (g.SortVolumes) lib.SortVolumes();
   // The closing summary counts the library with the new volume.
   lib.RecountTotals();
@@ -99,7 +106,8 @@ TFolderNode* AddVolume(TLibObj& lib, const TAddVolumeRequest& request) {
   return volume;
 }
 
-void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& request) {
+void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& request,
+                  std::vector<std::string>* unreadable) {
   if (!selected) return;
   TGlobalData& g = lib.Globals();
   SetAddParameters(g, request.Category, request.Comments, request.ApplyToFolders, request.ApplyToFiles,
@@ -141,7 +149,8 @@ void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& req
   lib.CurVolumeNode = volumeNode;
   if (volume->Serial.empty()) volume->Serial = request.Serial;
   volume->SourcePath = volumeRoot;
-  ScanFolder(lib, root, request.Levels, request.FoldersOnly);
+  std::vector<std::string> unread = ScanFolder(lib, root, request.Levels, request.FoldersOnly);
+  if (unreadable) *unreadable = std::move(unread);
   if (request.DeleteMissing) {
     g.AddMessage(Format(g.GetText("msgsDeleting"), {root}));
     const int n = lib.RemoveUnmarkedItems(selected);

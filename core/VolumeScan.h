@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/LibClasses.h"
 
@@ -11,7 +12,9 @@ namespace tw {
 
 // Walks `root` (ending with "/") into the library's CurVolumeNode, as both
 // commands do: directories through AddFolderPath, entries through AddEntry.
-void ScanFolder(TLibObj& lib, const std::string& root, int32_t levels, bool foldersOnly);
+// What cannot be read is logged and keeps its records; returns those paths
+// (a folder's ends with "/").
+std::vector<std::string> ScanFolder(TLibObj& lib, const std::string& root, int32_t levels, bool foldersOnly);
 
 // What the add-volume dialog hands to its command.
 struct TAddVolumeRequest {
@@ -27,10 +30,12 @@ struct TAddVolumeRequest {
   bool ApplyToFiles = false;
 };
 
-// Adds a volume scanned from the request's folder and returns its node.
+// Adds a volume scanned from the request's folder and returns its node;
+// `unreadable` receives the paths the walk could not read.
 // When the serial and folder are catalogued already and the user declines
 // to go on, raises "Operation Canceled" and adds nothing.
-TFolderNode* AddVolume(TLibObj& lib, const TAddVolumeRequest& request);
+TFolderNode* AddVolume(TLibObj& lib, const TAddVolumeRequest& request,
+                       std::vector<std::string>* unreadable = nullptr);
 
 // What the update dialog hands to its command.
 struct TUpdateRequest {
@@ -45,7 +50,9 @@ struct TUpdateRequest {
   bool ApplyToFiles = false;
 };
 
-// Brings the selected volume or folder up to date.
-void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& request);
+// Brings the selected volume or folder up to date; `unreadable` receives
+// the paths the walk could not read, whose records were all kept.
+void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& request,
+                  std::vector<std::string>* unreadable = nullptr);
 
 }  // namespace tw

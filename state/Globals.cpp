@@ -274,7 +274,7 @@ void TGlobalData::Stop() {
 }
 
 void TGlobalData::CancelCheck() const {
-  if (ProcessStopped) throw EError(GetText("infoCancel"));
+  if (ProcessStopped) throw ECanceled(GetText("infoCancel"));
 }
 
 }  // namespace tw

@@ -41,6 +41,7 @@ const std::vector<std::string>& TMessageTable::BuiltIn() {
     "errFileLocked=%s is being changed by another program; try again when it has finished",
     "errFileChanged=%s was changed by another program after it was read; it was not replaced",
     "errReadFolder=Cannot read %s: %s",
+    "errNotRead=%s folders or files could not be read: %s",
     "errUpdateSource=Cannot update %s from %s: the folder's own path below its volume must end the real source",
     "",
     "expCaptRes=Export Search Results",

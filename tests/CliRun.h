@@ -16,9 +16,10 @@ struct TRun {
   std::string out, err;
 };
 
-// `args` are shell words; stderr goes through `errFile`.
-inline TRun RunCli(const std::string& args, const std::string& errFile) {
-  std::string cmd = std::string(TARNWEX_CLI) + " " + args + " 2>" + errFile;
+// `args` are shell words; stderr goes through `errFile`. `prefix` runs
+// before the tool in the same shell line (a limit, another user).
+inline TRun RunCli(const std::string& args, const std::string& errFile, const std::string& prefix = "") {
+  std::string cmd = prefix + TARNWEX_CLI + " " + args + " 2>" + errFile;
   TRun r{};
   FILE* p = ::popen(cmd.c_str(), "r");
   std::array<char, 4096> buf;

@@ -6,8 +6,10 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "core/LibClasses.h"
 #include "tests/ByteWriter.h"
@@ -24,7 +26,9 @@ const fs::path kZips = fs::path(__FILE__).parent_path() / ".." / ".." / "shared"
 
 class CliScanTest : public TLibraryTest {
  protected:
-  TRun Cli(const std::string& args) { return RunCli(args, Path("stderr.txt")); }
+  TRun Cli(const std::string& args, const std::string& prefix = "") {
+    return RunCli(args, Path("stderr.txt"), prefix);
+  }
 
   // The library file as the program loads it.
   std::vector<std::string> Volume(const std::string& lib, int index = 0) {
@@ -82,7 +86,117 @@ TEST_F(CliScanTest, UpdateWithAndWithoutTheMedium) {
   EXPECT_EQ(Cli("update " + Q(lib) + " 'V\\' --delete-missing").status, 2);
 }
 
-TEST_F(CliScanTest, ArchiveListsMembersAsRecorded) {
+std::string LastLine(std::string text) {
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text.substr(text.rfind('\n') + 1);
+}
+
+// Whether `prefix` (nothing, or another user) can list the folder.
+bool CanList(const std::string& prefix, const std::string& folder) {
+  return std::system((prefix + "ls " + Q(folder) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Folders of mode 000, unreadable to a user, and for root to another user.
+class CliUnreadableTest : public CliScanTest {
+ protected:
+  void TearDown() override {
+    std::error_code ec;
+    for (const auto& folder : locked_) fs::permissions(folder, fs::perms::owner_all, ec);
+    CliScanTest::TearDown();
+  }
+
+  // What runs the tool as a user who cannot read a locked folder: nothing
+  // for a user; for root, another user, who may then read and write
+  // everything here else. Empty when neither is possible.
+  std::optional<std::string> LockedOutUser() {
+    if (::geteuid() != 0) return "";
+    const std::string other = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    if (std::system(("chmod -R a+rwX " + Q(dir)).c_str()) != 0 || !CanList(other, dir)) return std::nullopt;
+    return other;
+  }
+  void Lock(const std::string& folder) {
+    fs::permissions(folder, fs::perms::none);
+    locked_.push_back(folder);
+  }
+
+  std::vector<std::string> locked_;
+};
+
+TEST_F(CliUnreadableTest, FolderKeepsItsRecordsThroughUpdate) {
+  const std::string medium = Path("medium");
+  MakeFile(medium + "/keep.txt", 3);
+  MakeFile(medium + "/gone.txt", 5);
+  MakeFile(medium + "/locked/inner.txt", 7);
+  MakeFile(medium + "/locked/deeper/d.txt", 1);
+  const std::string lib = Path("lib.twl");
+  ASSERT_EQ(Cli("add " + Q(lib) + " " + Q(medium) + " --title V -q").status, 0);
+  ASSERT_EQ(Cli("update " + Q(lib) + " 'V\\locked\\' --comments Mine --apply-folders --apply-files -q").status, 0);
+
+  const auto user = LockedOutUser();
+  if (!user) GTEST_SKIP() << "running as root, and setpriv cannot run a command as uid 65534";
+  fs::remove(medium + "/gone.txt");
+  const std::string locked = medium + "/locked";
+  Lock(locked);
+  if (CanList(*user, locked)) GTEST_SKIP() << "a folder of mode 000 is readable here";
+
+  TRun r = Cli("update " + Q(lib) + " 'V\\' " + Q(medium) + " --delete-missing", *user);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("Cannot read " + locked + "/: Permission denied"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Deleted: 1 files"), std::string::npos) << r.err;
+  EXPECT_EQ(LastLine(r.err), "1 folders or files could not be read: " + locked + "/") << r.err;
+  // Everything below the folder stays, with its comments; the readable
+  // rest is brought up to date.
+  EXPECT_EQ(Volume(lib), (std::vector<std::string>{"F V\\keep.txt 3", "D V\\locked", "D V\\locked\\deeper",
+                                                   "F V\\locked\\inner.txt 7", "F V\\locked\\deeper\\d.txt 1"}));
+  TLibFolder* kept = Lib().Folders.Top(0)->Data()->ChildFolder("locked");
+  EXPECT_EQ(kept->Items.FindExact("inner.txt")->Comments, "Mine");
+  EXPECT_EQ(kept->ChildFolder("deeper")->Comments, "Mine");
+}
+
+TEST_F(CliUnreadableTest, ManyAreNamedOnTheLastLineUpToTen) {
+  const std::string medium = Path("medium");
+  MakeFile(medium + "/a.txt", 1);
+  const auto user = LockedOutUser();
+  if (!user) GTEST_SKIP() << "running as root, and setpriv cannot run a command as uid 65534";
+  std::string named = "12 folders or files could not be read: ";
+  for (int i = 10; i < 22; ++i) {
+    const std::string folder = medium + "/l" + std::to_string(i);
+    MakeDir(folder);
+    Lock(folder);
+    if (i < 20) named += folder + "/, ";
+  }
+  if (CanList(*user, locked_[0])) GTEST_SKIP() << "a folder of mode 000 is readable here";
+  TRun r = Cli("add " + Q(Path("lib.twl")) + " " + Q(medium) + " -q", *user);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(LastLine(r.err), named + "...") << r.err;
+  // What could be read is saved all the same.
+  EXPECT_EQ(Volume(Path("lib.twl")).size(), 13u);
+}
+
+// Each level of a tree nested deeper than the process may open files.
+TEST_F(CliScanTest, DeepTreeIsRecordedWholeUnderALowDescriptorLimit) {
+  const std::string medium = Path("medium");
+  ASSERT_TRUE(MakeChain(medium, "d", 3000, "leaf.txt"));
+  const std::string lib = Path("lib.twl");
+  const std::string limit = "ulimit -n 256 && ";
+  auto recordsEveryLevel = [&] {
+    Volume(lib);
+    EXPECT_EQ(Lib().Folders.Count(), 3001u);
+    TFolderNode* deepest = Lib().Folders.GetFirstNode();
+    while (deepest->Count() > 0) deepest = deepest->Item(0);
+    EXPECT_EQ(deepest->Level(), 3000);
+    EXPECT_NE(deepest->Data()->Items.FindExact("leaf.txt"), nullptr);
+  };
+  TRun r = Cli("add " + Q(lib) + " " + Q(medium) + " --title V -q", limit);
+  ASSERT_EQ(r.status, 0) << r.err;
+  recordsEveryLevel();
+  r = Cli("update " + Q(lib) + " 'V\\' " + Q(medium) + " --delete-missing", limit);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Deleted: 0 files"), std::string::npos) << r.err;
+  recordsEveryLevel();
+}
+
+TEST_F(CliScanTest, SharedArchivesListMembersAsRecorded) {
   if (!fs::is_directory(kZips)) GTEST_SKIP() << "shared archive fixtures not found at " << kZips;
   TRun r = Cli("archive " + Q((kZips / "test_compat_zip_1.zip").string()));
   ASSERT_EQ(r.status, 0) << r.err;
@@ -153,6 +267,8 @@ TEST_F(CliScanTest, CtrlCStopsTheScanAndSavesWhatWasRecorded) {
   ASSERT_TRUE(WIFEXITED(status)) << seen;
   EXPECT_EQ(WEXITSTATUS(status), 1) << seen;
   EXPECT_NE(seen.find("Added " + lib), std::string::npos) << seen;
+  // The stop blames no file.
+  EXPECT_EQ(seen.find("Unknown error"), std::string::npos) << seen;
   // The library holds the volume with what was recorded before the stop.
   Lib().LoadLibrary(lib, false);
   ASSERT_EQ(Lib().Folders.TopCount(), 1);

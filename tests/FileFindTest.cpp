@@ -348,6 +348,82 @@ TEST_F(FileFindTree, DeepNesting) {
   EXPECT_EQ(finder.Results.back(), root_ + path + "leaf");
 }
 
+size_t OpenDescriptors() {
+  return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+TEST_F(FileFindTree, DescriptorsStayFewHoweverDeepTheTree) {
+  std::string path;
+  for (int i = 0; i < 300; ++i) path += "d/";
+  Dir(path);
+  File(path + "leaf");
+  const size_t before = OpenDescriptors();
+  size_t deepest = 0;
+  int directories = 0;
+  TFileSearch finder;
+  finder.OnDirectory = [&](const std::string& dir, const TSearchRec&) {
+    ++directories;
+    if (dir == root_ + path) deepest = OpenDescriptors();
+  };
+  finder.Start(root_ + "*.*", 0, false);
+  EXPECT_EQ(directories, 301);
+  // A handful of directories, not one per level.
+  EXPECT_GT(deepest, before);
+  EXPECT_LE(deepest, before + 20);
+  EXPECT_EQ(OpenDescriptors(), before);
+  ASSERT_FALSE(finder.Results.empty());
+  EXPECT_EQ(finder.Results.back(), root_ + path + "leaf");
+}
+
+// A folder whose descriptor was given up for deeper ones is opened again
+// for its later subdirectories, and only when it is still the same folder.
+TEST_F(FileFindTree, FolderLeftForADeepSubtreeIsReopened) {
+  std::string chain;
+  for (int i = 0; i < 20; ++i) chain += "d/";
+  struct Case {
+    bool replaced;
+    std::vector<std::string> afterChain;
+  };
+  const Case cases[] = {
+      {false, {"D ~/n/b/", "F ~/n/b/x", "D ~/n/c/", "D ~/z/", "done"}},
+      // Moved away while the walk was below it: a new n/ is not the one listed.
+      {true, {"U ~/n/b/", "U ~/n/c/", "D ~/z/", "done"}},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(root_ + "n");
+    fs::remove_all(root_ + "moved");
+    Dir("n/a/" + chain);
+    Dir("n/b");
+    File("n/b/x");
+    Dir("n/c");
+    Dir("z");
+    std::vector<std::string> expected = {"D ~/",    "F ~/n",   "F ~/z",   "D ~/n/", "F ~/n/a",
+                                         "F ~/n/b", "F ~/n/c", "D ~/n/a/"};
+    std::string dir = "~/n/a/";
+    for (int i = 0; i < 20; ++i) {
+      expected.push_back("F " + dir + "d");
+      dir += "d/";
+      expected.push_back("D " + dir);
+    }
+    expected.insert(expected.end(), c.afterChain.begin(), c.afterChain.end());
+
+    TFileSearch finder;
+    Record(finder);
+    events_.clear();
+    auto record = finder.OnDirectory;
+    finder.OnDirectory = [&](const std::string& directory, const TSearchRec& rec) {
+      record(directory, rec);
+      if (c.replaced && directory == root_ + "n/a/" + chain) {
+        fs::rename(root_ + "n", root_ + "moved");
+        Dir("n/b");
+        File("n/b/x");
+      }
+    };
+    finder.Start(root_ + "*.*", 0, false);
+    EXPECT_EQ(events_, expected) << c.replaced;
+  }
+}
+
 TEST_F(FileFindTree, UnreadableFolderIsReportedAndSkipped) {
   if (geteuid() == 0) GTEST_SKIP() << "root reads every folder";
   Dir("a");

@@ -30,6 +30,26 @@ inline void MakeDir(const std::string& path, int64_t mtime = 1000000000) {
   ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
+// `levels` folders named `name`, each in the one before, below `dir`, and a
+// file `leaf` of one byte in the deepest. Made one level at a time: the
+// paths soon outgrow what one system call takes. False when that fails.
+inline bool MakeChain(const std::string& dir, const std::string& name, int levels, const std::string& leaf) {
+  std::filesystem::create_directories(dir);
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int i = 0; fd >= 0 && i < levels; ++i) {
+    const int next =
+        ::mkdirat(fd, name.c_str(), 0755) == 0 ? ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    ::close(fd);
+    fd = next;
+  }
+  if (fd < 0) return false;
+  const int file = ::openat(fd, leaf.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  const bool written = file >= 0 && ::write(file, "x", 1) == 1;
+  if (file >= 0) ::close(file);
+  ::close(fd);
+  return written;
+}
+
 // One line per entry in tree order: "D " or "F " with the library path and
 // the size of file entries; folder records are the "D" lines whose entries
 // follow with a longer path.

@@ -2,6 +2,7 @@
 // comments down a branch without it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "core/DateTime.h"
@@ -104,6 +105,80 @@ TEST_F(UpdateTest, StopDuringTheWalkRemovesNothing) {
   EXPECT_NE(volume->Data()->Items.FindExact("gone.txt"), nullptr);
   EXPECT_TRUE(Logged("Deleted: 0 files")) << ::testing::PrintToString(host.Log);
   EXPECT_FALSE(g->AddingVolume);
+}
+
+// What a walk could not read stays marked found: the entry at its path and,
+// for a folder, everything recorded below it.
+TEST_F(UpdateTest, UnreadablePathKeepsWhatItHolds) {
+  MakeFile(root + "sub/deeper/d.txt", 1);
+  UpdateVolume(Lib(), volume, {.Folder = root});
+  auto found = [&] {
+    std::vector<std::string> paths;
+    TFolderNode* end = volume->GetNextSkippingChildren();
+    for (TFolderNode* n = volume; n != end; n = n->GetNext())
+      for (const auto& item : n->Data()->Items)
+        if (item->Found) paths.push_back(item->GetItemPath());
+    return paths;
+  };
+  const std::vector<std::string> sub = {"V\\sub", "V\\sub\\deeper", "V\\sub\\inner.txt",
+                                        "V\\sub\\deeper\\d.txt"};
+  struct Case {
+    std::string path;
+    std::vector<std::string> found;
+  };
+  const Case cases[] = {
+      {root + "sub/", sub},
+      {root + "sub", sub},  // its entry's record could not be read
+      {root + "sub/inner.txt", {"V\\sub\\inner.txt"}},
+      {root + "sub/deeper/", {"V\\sub\\deeper", "V\\sub\\deeper\\d.txt"}},
+      {root, {"V\\gone.txt", "V\\keep.txt", "V\\sub", "V\\sub\\deeper", "V\\sub\\inner.txt",
+              "V\\sub\\deeper\\d.txt"}},
+      {root + "sub/new/", {}},
+      {root + "other.txt", {}},
+  };
+  g->SetProcessStopped(false);  // marking runs only while a command does
+  for (const auto& c : cases) {
+    Lib().MarkItems(volume, false);
+    Lib().KeepUnreadable(volume, c.path);
+    EXPECT_EQ(found(), c.found) << c.path;
+  }
+}
+
+TEST_F(UpdateTest, FolderThatCannotBeEnteredKeepsItsRecords) {
+  Node("V\\sub\\")->Data()->Items.FindExact("inner.txt")->Comments = "Mine";
+  fs::remove(root + "gone.txt");
+  // sub is listed again, then gone when the walk comes to enter it.
+  bool moved = false;
+  host.OnPump = [&](int) {
+    if (!moved && Logged("Analyzed: 4 files") && volume->Data()->Items.FindExact("sub")->Found) {
+      fs::rename(root + "sub", Path("elsewhere"));
+      moved = true;
+    }
+  };
+  std::vector<std::string> unreadable;
+  UpdateVolume(Lib(), volume, {.Folder = root, .DeleteMissing = true}, &unreadable);
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(unreadable, (std::vector<std::string>{root + "sub/"}));
+  EXPECT_TRUE(Logged("Cannot read " + root + "sub/: No such file or directory")) << ::testing::PrintToString(host.Log);
+  EXPECT_EQ(Dump(volume), (std::vector<std::string>{"F V\\keep.txt 3", "D V\\sub", "F V\\sub\\inner.txt 7"}));
+  EXPECT_EQ(Node("V\\sub\\")->Data()->Items.FindExact("inner.txt")->Comments, "Mine");
+  EXPECT_TRUE(Logged("Deleted: 1 files"));
+}
+
+// A crafted medium may nest folders deeper than the call stack reaches.
+TEST_F(UpdateTest, MarkingAndRemovingReachAnyDepth) {
+  g->PumpInterval = std::chrono::hours(1);  // no status texts: each would spell a whole path
+  g->SetProcessStopped(false);
+  TFolderNode* deep = AddVolume("Deep");
+  TFolderNode* node = deep;
+  for (int i = 0; i < 200000; ++i) node = AddFolder(node, "d");
+  AddFile(node, "keep.txt", 1);
+  AddFile(node, "gone.txt", 2);
+  EXPECT_EQ(Lib().MarkItems(deep, true), 200002);
+  node->Data()->Items.FindExact("gone.txt")->Found = false;
+  EXPECT_EQ(Lib().RemoveUnmarkedItems(deep), 1);
+  EXPECT_EQ(node->Data()->Items.Count(), 1);
+  EXPECT_EQ(deep->Data()->KeptSize, 1);
 }
 
 TEST_F(UpdateTest, WithoutRealSourceDefaultsGoDownTheBranch) {
