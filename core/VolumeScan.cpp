@@ -47,6 +47,19 @@ void SetAddParameters(TGlobalData& g, const std::string& category, const std::st
   g.FoldersOnly = foldersOnly;
 }
 
+// What a walk limited by levels or to folders never looked at is not
+// missing: the entries below the level limit, and files when only folders
+// were walked, count as found.
+void KeepUnwalked(TFolderNode* selected, int32_t levels, bool foldersOnly) {
+  if (levels <= 0 && !foldersOnly) return;
+  TFolderNode* end = selected->GetNextSkippingChildren();
+  for (TFolderNode* n = selected; n != end; n = n->GetNext()) {
+    const bool belowLimit = levels > 0 && n->Level() - selected->Level() >= levels;
+    for (const auto& item : n->Data()->Items)
+      if (belowLimit || (foldersOnly && !item->IsFolder)) item->Found = true;
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> ScanFolder(TLibObj& lib, const std::string& root, int32_t levels, bool foldersOnly) {
@@ -152,6 +165,7 @@ void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& req
   std::vector<std::string> unread = ScanFolder(lib, root, request.Levels, request.FoldersOnly);
   if (unreadable) *unreadable = std::move(unread);
   if (request.DeleteMissing) {
+    KeepUnwalked(selected, request.Levels, request.FoldersOnly);
     g.AddMessage(Format(g.GetText("msgsDeleting"), {root}));
     const int n = lib.RemoveUnmarkedItems(selected);
     g.AddMessage(Format(g.GetText("msgsDeleted"), {std::to_string(n)}));

@@ -166,6 +166,36 @@ TEST_F(UpdateTest, FolderThatCannotBeEnteredKeepsItsRecords) {
 }
 
 // A crafted medium may nest folders deeper than the call stack reaches.
+TEST_F(UpdateTest, WhatALimitedWalkDoesNotLookAtIsNotDeleted) {
+  // The medium lost gone.txt and sub/inner.txt. A walk of one level or of
+  // folders only deletes what it could see was gone, nothing it never
+  // looked at.
+  MakeFile(root + "sub/deeper/x.txt", 1);
+  const struct {
+    const char* name;
+    int32_t levels;
+    bool foldersOnly;
+    std::vector<std::string> left;
+  } table[] = {
+      {"one level", 1, false,
+       {"F V\\keep.txt 3", "D V\\sub", "D V\\sub\\deeper", "F V\\sub\\inner.txt 7", "F V\\sub\\deeper\\x.txt 1"}},
+      {"folders only", 0, true,
+       {"F V\\gone.txt 5", "F V\\keep.txt 3", "D V\\sub", "D V\\sub\\deeper", "F V\\sub\\inner.txt 7",
+        "F V\\sub\\deeper\\x.txt 1"}},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    MakeFile(root + "gone.txt", 5);
+    MakeFile(root + "sub/inner.txt", 7);
+    UpdateVolume(Lib(), volume, {.Folder = root});
+    fs::remove(root + "gone.txt");
+    fs::remove(root + "sub/inner.txt");
+    UpdateVolume(Lib(), volume,
+                 {.Folder = root, .Levels = row.levels, .DeleteMissing = true, .FoldersOnly = row.foldersOnly});
+    EXPECT_EQ(Dump(volume), row.left);
+  }
+}
+
 TEST_F(UpdateTest, MarkingAndRemovingReachAnyDepth) {
   g->PumpInterval = std::chrono::hours(1);  // no status texts: each would spell a whole path
   g->SetProcessStopped(false);
