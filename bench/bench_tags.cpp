@@ -14,7 +14,7 @@
 
 #include "bench/BenchSupport.h"
 #include "core/LibClasses.h"
-#include "state/RegUtils.h"
+#include "base/RegUtils.h"
 #include "tags/HandlerClasses.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "core/Utf8.h"
+#include "base/Utf8.h"
 #include "state/Globals.h"
 
 namespace tw {

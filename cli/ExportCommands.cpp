@@ -9,7 +9,7 @@
 #include "core/LibClasses.h"
 #include "exchange/Export.h"
 #include "exchange/Search.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw::cli {

@@ -7,10 +7,10 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "core/LibClasses.h"
-#include "core/Utf8.h"
-#include "state/Error.h"
+#include "base/Utf8.h"
+#include "base/Error.h"
 #include "state/Globals.h"
-#include "tags/FileInput.h"
+#include "base/FileInput.h"
 
 namespace tw::cli {
 namespace {

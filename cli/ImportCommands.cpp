@@ -4,11 +4,11 @@
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "core/LibClasses.h"
-#include "core/TextUtils.h"
+#include "base/TextUtils.h"
 #include "exchange/Import.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Globals.h"
-#include "tags/FileInput.h"
+#include "base/FileInput.h"
 
 namespace tw::cli {
 namespace {

@@ -8,11 +8,11 @@
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 #include "core/LibClasses.h"
-#include "core/TextUtils.h"
-#include "core/Utf8.h"
-#include "state/Error.h"
+#include "base/TextUtils.h"
+#include "base/Utf8.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw::cli {

@@ -5,10 +5,10 @@
 
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
-#include "core/AtomicFile.h"
-#include "core/CaseFold.h"
+#include "base/AtomicFile.h"
+#include "base/CaseFold.h"
 #include "core/LibClasses.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw::cli {

@@ -7,9 +7,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "core/DateTime.h"
-#include "core/TextUtils.h"
-#include "core/Utf8.h"
+#include "base/DateTime.h"
+#include "base/TextUtils.h"
+#include "base/Utf8.h"
 
 namespace tw::cli {
 

@@ -6,9 +6,9 @@
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "core/LibClasses.h"
-#include "core/TextUtils.h"
+#include "base/TextUtils.h"
 #include "core/VolumeScan.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw::cli {

@@ -7,11 +7,11 @@
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
-#include "core/CaseFold.h"
+#include "base/CaseFold.h"
 #include "core/LibClasses.h"
-#include "core/Utf8.h"
+#include "base/Utf8.h"
 #include "exchange/Search.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw::cli {

@@ -11,8 +11,8 @@
 #include "cli/Output.h"
 #include "core/LibClasses.h"
 #include "core/SizeThreads.h"
-#include "core/Utf8.h"
-#include "state/Error.h"
+#include "base/Utf8.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw::cli {

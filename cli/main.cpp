@@ -10,7 +10,7 @@
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "core/LibClasses.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 #include "state/Settings.h"
 

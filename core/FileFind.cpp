@@ -15,10 +15,10 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include "core/CaseFold.h"
-#include "core/TextUtils.h"
-#include "core/Utf8.h"
-#include "state/Error.h"
+#include "base/CaseFold.h"
+#include "base/TextUtils.h"
+#include "base/Utf8.h"
+#include "base/Error.h"
 
 namespace tw {
 

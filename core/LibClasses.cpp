@@ -5,7 +5,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "core/CaseFold.h"
+#include "base/CaseFold.h"
 #include "state/Globals.h"
 
 namespace tw {

@@ -11,10 +11,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/AtomicFile.h"
-#include "core/FileLock.h"
+#include "base/AtomicFile.h"
+#include "base/FileLock.h"
 #include "core/NodeTree.h"
-#include "core/StringList.h"
+#include "base/StringList.h"
 #include "state/Host.h"
 #include "tags/TagClasses.h"
 

@@ -10,10 +10,10 @@
 #include <cstring>
 
 #include "core/LibClasses.h"
-#include "core/TextUtils.h"
-#include "state/Error.h"
+#include "base/TextUtils.h"
+#include "base/Error.h"
 #include "state/Globals.h"
-#include "tags/FileInput.h"
+#include "base/FileInput.h"
 
 namespace tw {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace tw {
 

@@ -4,7 +4,7 @@
 
 #include "core/LibClasses.h"
 #include "core/LibFile.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw {

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "core/CaseFold.h"
-#include "core/DateTime.h"
+#include "base/CaseFold.h"
+#include "base/DateTime.h"
 #include "core/LibClasses.h"
 #include "core/archRAR.h"
 #include "core/archZIP.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw {

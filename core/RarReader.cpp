@@ -8,9 +8,9 @@
 #include <cstring>
 #include <limits>
 
-#include "core/DateTime.h"
-#include "core/Utf8.h"
-#include "tags/FileInput.h"
+#include "base/DateTime.h"
+#include "base/Utf8.h"
+#include "base/FileInput.h"
 
 namespace tw::rar {
 

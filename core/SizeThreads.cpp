@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "core/TextUtils.h"
+#include "base/TextUtils.h"
 #include "state/Globals.h"
 
 namespace tw {

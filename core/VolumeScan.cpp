@@ -1,8 +1,8 @@
 #include "core/VolumeScan.h"
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 #include "core/FileFind.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw {

@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 
 namespace tw {
 

@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Host.h"
-#include "tags/FileInput.h"
+#include "base/FileInput.h"
 
 namespace tw {
 

@@ -2,10 +2,10 @@
 
 #include <string_view>
 
-#include "core/AtomicFile.h"
-#include "core/FileLock.h"
-#include "core/TextUtils.h"
-#include "state/Error.h"
+#include "base/AtomicFile.h"
+#include "base/FileLock.h"
+#include "base/TextUtils.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw {

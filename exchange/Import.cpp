@@ -10,14 +10,14 @@
 #include <ctime>
 #include <unordered_map>
 
-#include "core/CaseFold.h"
+#include "base/CaseFold.h"
 #include "core/LibClasses.h"
 #include "core/LibFile.h"
-#include "core/TextUtils.h"
-#include "state/Error.h"
-#include "state/FileUtils.h"
+#include "base/TextUtils.h"
+#include "base/Error.h"
+#include "base/FileUtils.h"
 #include "state/Globals.h"
-#include "tags/FileInput.h"
+#include "base/FileInput.h"
 
 namespace tw {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 
 namespace tw {
 

@@ -9,13 +9,13 @@
 #include <unordered_set>
 #include <variant>
 
-#include "core/CaseFold.h"
-#include "core/DateTime.h"
-#include "core/TextUtils.h"
-#include "core/Utf8.h"
-#include "state/Error.h"
+#include "base/CaseFold.h"
+#include "base/DateTime.h"
+#include "base/TextUtils.h"
+#include "base/Utf8.h"
+#include "base/Error.h"
 #include "state/Globals.h"
-#include "state/IniFile.h"
+#include "base/IniFile.h"
 
 namespace tw {
 namespace {

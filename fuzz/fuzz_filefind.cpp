@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/FileFind.h"
-#include "core/Utf8.h"
+#include "base/Utf8.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "state/IniFile.h"
+#include "base/IniFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tw::TIniFile ini;

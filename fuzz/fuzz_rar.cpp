@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/Utf8.h"
+#include "base/Utf8.h"
 #include "core/archRAR.h"
 #include "fuzz/FuzzInput.h"
 

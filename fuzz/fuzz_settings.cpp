@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "state/RegUtils.h"
+#include "base/RegUtils.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "core/archZIP.h"
 #include "fuzz/FuzzInput.h"
-#include "state/Error.h"
+#include "base/Error.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "core/LibFile.h"
 #include "state/Globals.h"
 #include "state/Host.h"
-#include "state/RegUtils.h"
+#include "base/RegUtils.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 #include "core/LibClasses.h"
-#include "core/TextUtils.h"
-#include "state/Error.h"
+#include "base/TextUtils.h"
+#include "base/Error.h"
 
 namespace tw {
 namespace {

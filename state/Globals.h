@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/StringList.h"
+#include "base/StringList.h"
 #include "state/Host.h"
-#include "state/Messages.h"
-#include "state/RegUtils.h"
+#include "base/Messages.h"
+#include "base/RegUtils.h"
 #include "state/Settings.h"
 #include "state/WordLists.h"
 #include "tags/HandlerClasses.h"

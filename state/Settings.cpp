@@ -4,7 +4,7 @@
 #include <variant>
 
 #include "core/LibClasses.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "state/RegUtils.h"
+#include "base/RegUtils.h"
 
 namespace tw {
 

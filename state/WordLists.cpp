@@ -10,8 +10,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/TextUtils.h"
-#include "state/Error.h"
+#include "base/TextUtils.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/StringList.h"
+#include "base/StringList.h"
 
 namespace tw {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <exception>
 
-#include "tags/FileInput.h"
+#include "base/FileInput.h"
 #include "tags/TagClasses.h"
 #include "tags/TagCopies.h"
 

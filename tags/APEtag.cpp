@@ -6,9 +6,9 @@
 #include <exception>
 #include <string_view>
 
-#include "core/CaseFold.h"
-#include "core/Utf8.h"
-#include "tags/FileInput.h"
+#include "base/CaseFold.h"
+#include "base/Utf8.h"
+#include "base/FileInput.h"
 #include "tags/TagClasses.h"
 
 namespace tw {

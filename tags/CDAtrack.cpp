@@ -6,8 +6,8 @@
 #include <exception>
 
 #include "state/Globals.h"
-#include "state/IniFile.h"
-#include "tags/FileInput.h"
+#include "base/IniFile.h"
+#include "base/FileInput.h"
 #include "tags/TagClasses.h"
 
 namespace tw {

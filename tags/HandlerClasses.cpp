@@ -5,12 +5,12 @@
 #include <optional>
 #include <system_error>
 
-#include "core/CaseFold.h"
+#include "base/CaseFold.h"
 #include "core/LibClasses.h"
-#include "core/TextUtils.h"
-#include "state/Error.h"
-#include "state/FileUtils.h"
-#include "state/RegUtils.h"
+#include "base/TextUtils.h"
+#include "base/Error.h"
+#include "base/FileUtils.h"
+#include "base/RegUtils.h"
 #include "tags/AACfile.h"
 #include "tags/APEtag.h"
 #include "tags/CDAtrack.h"

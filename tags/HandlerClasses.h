@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/StringList.h"
+#include "base/StringList.h"
 
 namespace tw {
 

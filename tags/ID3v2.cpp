@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/Utf8.h"
+#include "base/Utf8.h"
 #include "tags/ID3v1.h"
 
 namespace tw {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <exception>
 
-#include "tags/ByteOrder.h"
-#include "tags/FileInput.h"
+#include "base/ByteOrder.h"
+#include "base/FileInput.h"
 #include "tags/TagClasses.h"
 #include "tags/VorbisComment.h"
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "state/Error.h"
-#include "tags/FileInput.h"
+#include "base/Error.h"
+#include "base/FileInput.h"
 #include "tags/TagClasses.h"
 #include "tags/TagCopies.h"
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "core/CaseFold.h"
-#include "core/StringList.h"
+#include "base/CaseFold.h"
+#include "base/StringList.h"
 #include "state/Globals.h"
 
 namespace tw {

@@ -6,7 +6,7 @@
 #include <exception>
 #include <string_view>
 
-#include "tags/FileInput.h"
+#include "base/FileInput.h"
 #include "tags/TagClasses.h"
 
 namespace tw {

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "tags/ByteOrder.h"
-#include "tags/FileInput.h"
+#include "base/ByteOrder.h"
+#include "base/FileInput.h"
 #include "tags/TagClasses.h"
 
 namespace tw {

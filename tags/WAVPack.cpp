@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tags/ByteOrder.h"
-#include "tags/FileInput.h"
+#include "base/ByteOrder.h"
+#include "base/FileInput.h"
 #include "tags/TagClasses.h"
 #include "tags/TagCopies.h"
 

@@ -2,10 +2,10 @@
 // ASCII folding for other bytes, raw bytes to break ties.
 #include <gtest/gtest.h>
 
-#include "core/CaseFold.h"
-#include "core/StringList.h"
-#include "core/Utf8.h"
-#include "state/Error.h"
+#include "base/CaseFold.h"
+#include "base/StringList.h"
+#include "base/Utf8.h"
+#include "base/Error.h"
 
 namespace tw {
 namespace {

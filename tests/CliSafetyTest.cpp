@@ -20,9 +20,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/AtomicFile.h"
-#include "core/DateTime.h"
-#include "core/FileLock.h"
+#include "base/AtomicFile.h"
+#include "base/DateTime.h"
+#include "base/FileLock.h"
 #include "tests/CliRun.h"
 #include "tests/Fixture.h"
 

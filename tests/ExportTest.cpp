@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/TextUtils.h"
+#include "base/TextUtils.h"
 #include "exchange/Export.h"
 #include "tests/ByteWriter.h"
 #include "tests/CliRun.h"

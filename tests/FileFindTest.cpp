@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "state/Error.h"
+#include "base/Error.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "state/FileUtils.h"
+#include "base/FileUtils.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -11,7 +11,7 @@
 #include <limits>
 #include <thread>
 
-#include "core/TextUtils.h"
+#include "base/TextUtils.h"
 
 namespace fs = std::filesystem;
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "core/LibClasses.h"
-#include "state/Error.h"
-#include "state/RegUtils.h"
+#include "base/Error.h"
+#include "base/RegUtils.h"
 #include "tags/TagClasses.h"
 
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Utf8.h"
+#include "base/Utf8.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 #include "tags/TagClasses.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/TextUtils.h"
+#include "base/TextUtils.h"
 #include "core/VolumeScan.h"
 #include "exchange/Export.h"
 #include "exchange/Import.h"

@@ -1,5 +1,5 @@
 // INI files: sections, keys without regard to case, kinds, damaged lines.
-#include "state/IniFile.h"
+#include "base/IniFile.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 
 #include <set>
 
-#include "core/CaseFold.h"
-#include "state/Error.h"
-#include "state/Messages.h"
+#include "base/CaseFold.h"
+#include "base/Error.h"
+#include "base/Messages.h"
 
 namespace tw {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "state/Error.h"
+#include "base/Error.h"
 #include "tags/TagClasses.h"
 #include "tests/TempDirTest.h"
 

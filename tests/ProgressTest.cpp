@@ -1,7 +1,7 @@
 // Progress, status, log and the idle/stop state of long operations.
 #include <gtest/gtest.h>
 
-#include "state/Error.h"
+#include "base/Error.h"
 #include "tests/Fixture.h"
 
 namespace tw::test {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 #include "core/RarReader.h"
 
 namespace tw {

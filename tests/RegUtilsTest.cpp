@@ -1,4 +1,4 @@
-#include "state/RegUtils.h"
+#include "base/RegUtils.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>

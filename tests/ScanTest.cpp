@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 #include "core/VolumeScan.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "tests/Fixture.h"
 #include "tests/ScanTree.h"
 

@@ -1,7 +1,7 @@
 // The search engine: criteria, rows, counters, replace, the
 // duplicate scan, cancellation, sorting, saved searches, and find/dupes.
 #include "exchange/Search.h"
-#include "state/Error.h"
+#include "base/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,10 @@
 #include <random>
 #include <set>
 
-#include "core/CaseFold.h"
-#include "core/DateTime.h"
-#include "core/TextUtils.h"
-#include "state/IniFile.h"
+#include "base/CaseFold.h"
+#include "base/DateTime.h"
+#include "base/TextUtils.h"
+#include "base/IniFile.h"
 #include "tests/ByteWriter.h"
 #include "tests/CliRun.h"
 #include "tests/Fixture.h"

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <variant>
 
-#include "state/Error.h"
+#include "base/Error.h"
 #include "tests/ByteWriter.h"
 #include "tests/Fixture.h"
 

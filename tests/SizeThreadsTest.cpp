@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/TextUtils.h"
+#include "base/TextUtils.h"
 #include "tests/Fixture.h"
 
 namespace tw::test {

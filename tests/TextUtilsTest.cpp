@@ -1,4 +1,4 @@
-#include "core/TextUtils.h"
+#include "base/TextUtils.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/DateTime.h"
-#include "state/Error.h"
+#include "base/DateTime.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 #include "state/Host.h"
 

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <filesystem>
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 #include "core/VolumeScan.h"
-#include "state/Error.h"
+#include "base/Error.h"
 #include "tests/Fixture.h"
 #include "tests/ScanTree.h"
 

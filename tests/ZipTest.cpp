@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "state/Error.h"
+#include "base/Error.h"
 #include "tests/TestHost.h"
 
 namespace tw {

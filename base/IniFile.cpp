@@ -1,13 +1,13 @@
-#include "state/IniFile.h"
+#include "base/IniFile.h"
 
 #include <charconv>
 
-#include "core/CaseFold.h"
-#include "core/TextUtils.h"
-#include "state/Error.h"
+#include "base/CaseFold.h"
+#include "base/TextUtils.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 #include "state/WordLists.h"
-#include "tags/FileInput.h"
+#include "base/FileInput.h"
 
 namespace tw {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 
 namespace tw {
 

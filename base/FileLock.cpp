@@ -1,4 +1,4 @@
-#include "core/FileLock.h"
+#include "base/FileLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,8 +9,8 @@
 #include <cstring>
 #include <thread>
 
-#include "core/AtomicFile.h"
-#include "state/Error.h"
+#include "base/AtomicFile.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw {

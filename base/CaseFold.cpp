@@ -1,6 +1,6 @@
-#include "core/CaseFold.h"
+#include "base/CaseFold.h"
 
-#include "core/Utf8.h"
+#include "base/Utf8.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/DateTime.h"
-#include "core/StringList.h"
+#include "base/DateTime.h"
+#include "base/StringList.h"
 
 namespace tw {
 

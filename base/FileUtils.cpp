@@ -1,4 +1,4 @@
-#include "state/FileUtils.h"
+#include "base/FileUtils.h"
 
 #include <cerrno>
 #include <charconv>

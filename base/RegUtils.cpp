@@ -1,4 +1,4 @@
-#include "state/RegUtils.h"
+#include "base/RegUtils.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,7 +14,7 @@
 #include <thread>
 #include <utility>
 
-#include "core/CaseFold.h"
+#include "base/CaseFold.h"
 
 namespace tw {
 

@@ -1,10 +1,10 @@
-#include "core/DateTime.h"
+#include "base/DateTime.h"
 
 #include <cmath>
 #include <cstdint>
 #include <time.h>
 
-#include "state/Error.h"
+#include "base/Error.h"
 
 namespace tw {
 namespace {

@@ -1,7 +1,7 @@
-#include "state/Messages.h"
+#include "base/Messages.h"
 
-#include "core/CaseFold.h"
-#include "state/Error.h"
+#include "base/CaseFold.h"
+#include "base/Error.h"
 
 namespace tw {
 

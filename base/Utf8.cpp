@@ -1,4 +1,4 @@
-#include "core/Utf8.h"
+#include "base/Utf8.h"
 
 namespace tw {
 namespace {

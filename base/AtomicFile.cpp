@@ -1,4 +1,4 @@
-#include "core/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "state/Error.h"
+#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw {

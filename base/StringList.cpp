@@ -1,9 +1,9 @@
-#include "core/StringList.h"
+#include "base/StringList.h"
 
 #include <algorithm>
 
-#include "core/CaseFold.h"
-#include "state/Error.h"
+#include "base/CaseFold.h"
+#include "base/Error.h"
 
 namespace tw {
 

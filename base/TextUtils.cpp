@@ -1,4 +1,4 @@
-#include "core/TextUtils.h"
+#include "base/TextUtils.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
-#include "core/CaseFold.h"
-#include "state/FileUtils.h"
+#include "base/CaseFold.h"
+#include "base/FileUtils.h"
 #include "state/Globals.h"
 
 namespace tw {

@@ -1,4 +1,4 @@
-#include "tags/FileInput.h"
+#include "base/FileInput.h"
 
 #include <cerrno>
 #include <cstring>
