@@ -13,15 +13,9 @@
 
 #include "base/CaseFold.h"
 #include "base/FileUtils.h"
-#include "state/Globals.h"
 
 namespace tw {
 namespace {
-
-std::string UnitName(const char* key, const char* english) {
-  const TGlobalData* global = GlobalData();
-  return global != nullptr ? global->GetText(key) : english;
-}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -87,14 +81,14 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
 
 }  // namespace
 
-std::string FormatSize(int unit, double size) {
+std::string FormatSize(int unit, double size, const TTextFormat& format) {
   switch (unit) {
     case 0:
       return FormatNumber(size);
     case 1:
-      return FormatNumber(size / 1024) + " " + UnitName("infoStrKB", "KB");
+      return FormatNumber(size / 1024) + " " + format.KB;
     case 2:
-      return FormatNumber(size / 1048576) + " " + UnitName("infoStrMB", "MB");
+      return FormatNumber(size / 1048576) + " " + format.MB;
     default:
       return {};
   }
@@ -366,9 +360,8 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
-std::string JoinLines(std::string_view text) {
-  const TGlobalData* global = GlobalData();
-  return JoinList(SplitLines(text), global != nullptr ? global->NewLineSeparator : ";");
+std::string JoinLines(std::string_view text, std::string_view separator) {
+  return JoinList(SplitLines(text), separator);
 }
 
 bool OpenUrl(const std::string& address) { return OpenWithDefaultHandler(address); }

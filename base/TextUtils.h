@@ -20,9 +20,18 @@ namespace tw {
 
 // --- sizes and dates ---
 
+// What the texts of sizes and of values of several lines depend on: the
+// unit names of the message table and the separator the options put
+// between lines. Made by the program state, handed to what formats.
+struct TTextFormat {
+  std::string KB = "KB";
+  std::string MB = "MB";
+  std::string NewLineSeparator = ";";
+};
+
 // unit 0: bytes; 1: "<n> KB"; 2: "<n> MB" (unit names from the message
 // table); any other unit: empty text.
-std::string FormatSize(int unit, double size);
+std::string FormatSize(int unit, double size, const TTextFormat& format);
 // size / 1024 for unit 1, size / 1048576 for unit 2, unchanged otherwise.
 double ScaleSize(int unit, double size);
 
@@ -95,7 +104,7 @@ std::string JoinList(const std::vector<std::string>& lines, std::string_view sep
 std::vector<std::string> SplitLines(std::string_view text);
 // The lines joined with the NewLineSeparator option (";" when no global
 // state exists).
-std::string JoinLines(std::string_view text);
+std::string JoinLines(std::string_view text, std::string_view separator);
 
 // Opens an address (web page, mail address) with the desktop's default
 // handler; true when the handler was started.

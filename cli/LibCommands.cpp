@@ -108,14 +108,14 @@ int CmdInfo(TGlobalData& g, TCliHost& host, const TArgs& a) {
   }
   std::cout << "File:        " << lib.FileName << "\n"
             << "Version:     " << Text(lib.Version) << (lib.Modified ? " (converted on the next save)" : "") << "\n"
-            << "Comments:    " << Text(JoinLines(lib.Comments)) << "\n"
+            << "Comments:    " << Text(JoinLines(lib.Comments, g.NewLineSeparator)) << "\n"
             << "Category:    " << Text(lib.Category) << "\n"
             << "Records:     " << lib.Folders.Count() << " folder, " << lib.Collections.Count() << " collection, "
             << lib.Categories.Count() << " categories\n"
             << "Volumes:     " << lib.VolumeCount << "\n"
             << "Folders:     " << lib.FolderCount << "\n"
             << "Files:       " << lib.FileCount << "\n"
-            << "Total size:  " << lib.TotalSize << " bytes (" << FormatSize(2, double(lib.TotalSize)) << ")\n";
+            << "Total size:  " << lib.TotalSize << " bytes (" << FormatSize(2, double(lib.TotalSize), g.TextFormat()) << ")\n";
   for (int i = 0; i < lib.Folders.TopCount(); ++i) PrintVolumeLine(lib.Folders.Top(i));
   return 0;
 }
@@ -152,7 +152,7 @@ int CmdLs(TGlobalData& g, TCliHost& host, const TArgs& a) {
       continue;
     }
     std::cout << (item->IsFolder ? 'D' : 'F') << '\t' << item->Size << '\t' << HumanDate(item->Date) << '\t'
-              << Field(item->Name) << '\t' << Field(item->Category) << '\t' << Field(JoinLines(item->Comments))
+              << Field(item->Name) << '\t' << Field(item->Category) << '\t' << Field(JoinLines(item->Comments, g.NewLineSeparator))
               << '\n';
     for (const auto& t : item->TagInfo.Tags) std::cout << "\t\t" << Field(t) << '\n';
   }

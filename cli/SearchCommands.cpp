@@ -82,12 +82,12 @@ TColNode* FindCollectionPath(const TLibObj& lib, std::string path) {
 }
 
 // Texts as the columns show them; size, date and count as values for programs.
-json RowJson(const TSearchRow& row) {
+json RowJson(const TSearchRow& row, const TTextFormat& format) {
   static const char* const keys[kSearchColumnCount] = {"name",     "type",       "volume",     "path",
                                                        "size",     "date",       "category",   "comments",
                                                        "duplicates", "fullFilename", "location"};
   json j;
-  for (int i = 0; i < kSearchColumnCount; ++i) j[keys[i]] = Text(row.Column(i));
+  for (int i = 0; i < kSearchColumnCount; ++i) j[keys[i]] = Text(row.Column(i, format));
   j["size"] = row.Size;
   j["date"] = JsonDate(row.Date);
   j["duplicates"] = row.DupCount;
@@ -224,7 +224,7 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
   const TSearchCounters& shown = result.Shown();
   if (a.Has("--json")) {
     json rows = json::array();
-    for (const auto& row : result.Visible()) rows.push_back(RowJson(row));
+    for (const auto& row : result.Visible()) rows.push_back(RowJson(row, g.TextFormat()));
     json cols = json::array();
     for (const auto& row : result.Collections) cols.push_back(Text(row.Caption));
     json out = {{"file", file},
@@ -242,7 +242,7 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
     for (const auto& row : result.Collections) std::cout << Field(row.Caption) << '\n';
   } else {
     for (const auto& row : result.Visible()) {
-      for (int i = 0; i < kSearchColumnCount; ++i) std::cout << (i ? "\t" : "") << Field(row.Column(i));
+      for (int i = 0; i < kSearchColumnCount; ++i) std::cout << (i ? "\t" : "") << Field(row.Column(i, g.TextFormat()));
       std::cout << '\n';
     }
   }

@@ -28,20 +28,17 @@ int ParseUnit(const std::string& name) {
   throw EUsage("unknown unit " + name + " (bytes, kb or mb)");
 }
 
-// One sum: the worker and the last text its display gave.
+// One sum on its worker.
 class TSum {
  public:
   TSum(const TTree<TLibFolder>* tree, const TFolderNode* start)
-      : worker_(std::make_unique<TFolderFileSizeThread>(
-            [this](int64_t, const std::string& t) { text_ = t; }, tree, start)) {}
+      : worker_(std::make_unique<TFolderFileSizeThread>(nullptr, tree, start)) {}
 
   void Wait() { worker_->WaitFor(); }
-  // After Wait(): the join orders the worker's last write before these reads.
+  // After Wait(): the join orders the worker's last write before this read.
   int64_t Size() const { return worker_->Total(); }
-  const std::string& Text() const { return text_; }
 
  private:
-  std::string text_;
   std::unique_ptr<TFolderFileSizeThread> worker_;
 };
 
@@ -53,9 +50,9 @@ struct TRow {
   std::string Text;
 };
 
-TRow Row(std::string kind, const std::string& name, TSum& s) {
+TRow Row(std::string kind, const std::string& name, TSum& s, int unit, const TTextFormat& format) {
   s.Wait();
-  return {std::move(kind), DisplayUtf8(name), s.Size(), s.Text()};
+  return {std::move(kind), DisplayUtf8(name), s.Size(), FormatSize(unit, static_cast<double>(s.Size()), format)};
 }
 
 void Print(const TLibObj& lib, int unit, const std::vector<TRow>& rows, bool asJson) {
@@ -87,8 +84,7 @@ int CmdDu(TGlobalData& g, TCliHost& host, const TArgs& a) {
   const int unit = ParseUnit(a.Value("--unit", "bytes"));
 
   TLibObj& lib = OpenForReading(g, host, pos[0]);
-  // The workers read the unit when they start.
-  g.SizeUnit = static_cast<uint8_t>(unit);
+  const TTextFormat format = g.TextFormat();
   std::vector<TRow> rows;
 
   if (pos.size() == 1) {
@@ -97,18 +93,18 @@ int CmdDu(TGlobalData& g, TCliHost& host, const TArgs& a) {
     std::vector<TRow> volumes;
     for (int i = 0; i < lib.Folders.TopCount(); ++i) {
       TSum s(nullptr, lib.Folders.Top(i));
-      volumes.push_back(Row("volume", lib.Folders.Top(i)->Data()->Name, s));
+      volumes.push_back(Row("volume", lib.Folders.Top(i)->Data()->Name, s, unit, format));
     }
-    rows.push_back(Row("library", lib.FileName, total));
+    rows.push_back(Row("library", lib.FileName, total, unit, format));
     rows.insert(rows.end(), volumes.begin(), volumes.end());
   } else {
     TFolderNode* folder = RequireLibraryPath(lib, pos[1]);
     TFolderNode* volume = TLibObj::RootOf(folder);
     // As the properties dialog: three workers at once.
     TSum total(&lib.Folders, nullptr), vol(nullptr, volume), dir(nullptr, folder);
-    rows.push_back(Row("library", lib.FileName, total));
-    rows.push_back(Row("volume", volume->Data()->Name, vol));
-    rows.push_back(Row("folder", folder->Data()->GetPath(), dir));
+    rows.push_back(Row("library", lib.FileName, total, unit, format));
+    rows.push_back(Row("volume", volume->Data()->Name, vol, unit, format));
+    rows.push_back(Row("folder", folder->Data()->GetPath(), dir, unit, format));
   }
   Print(lib, unit, rows, a.Has("--json"));
   return 0;

@@ -3,15 +3,11 @@
 #include <utility>
 
 #include "base/TextUtils.h"
-#include "state/Globals.h"
 
 namespace tw {
 
 TFileSizeThread::TFileSizeThread(TDisplay display, TOnTerminate onTerminate)
-    : display_(std::move(display)), onTerminate_(std::move(onTerminate)) {
-  const TGlobalData* g = GlobalData();
-  sizeUnit_ = g != nullptr ? g->SizeUnit : 0;
-}
+    : display_(std::move(display)), onTerminate_(std::move(onTerminate)) {}
 
 TFileSizeThread::~TFileSizeThread() { StopAndWait(); }
 
@@ -36,7 +32,7 @@ void TFileSizeThread::AddSize(int64_t size) {
 void TFileSizeThread::ShowSize() {
   lastShown_ = std::chrono::steady_clock::now();
   const int64_t total = Total();
-  if (display_) display_(total, FormatSize(sizeUnit_, static_cast<double>(total)));
+  if (display_) display_(total);
 }
 
 void TFileSizeThread::Run() noexcept {

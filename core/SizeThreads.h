@@ -4,8 +4,9 @@
 //
 // Ownership: the owner holds the worker; Terminate() asks it to stop,
 // WaitFor() blocks until the run has ended, and the destructor does both.
-// The folder tree and the message table must not change while a worker runs
-// (the walk and the size formatter read them without locks).
+// The folder tree must not change while a worker runs (the walk reads it
+// without locks). The workers hand over numbers only: whoever shows them
+// formats them on its own thread.
 #pragma once
 
 #include <atomic>
@@ -22,11 +23,11 @@ namespace tw {
 
 class TFileSizeThread {
  public:
-  // Called on the worker thread with the total and its text. Calls are
+  // Called on the worker thread with the total. Calls are
   // throttled to one per kShowInterval while the run goes on, because each
   // one costs the desktop program a thread switch; the run always ends with
   // one call carrying the final total, also after Terminate().
-  using TDisplay = std::function<void(int64_t total, const std::string& text)>;
+  using TDisplay = std::function<void(int64_t total)>;
   // Called on the worker thread as its last act, after the final display.
   using TOnTerminate = std::function<void()>;
 
@@ -47,7 +48,6 @@ class TFileSizeThread {
   int64_t Total() const { return total_.load(std::memory_order_relaxed); }
 
  protected:
-  // Reads the SizeUnit option now: the worker never touches the global state.
   TFileSizeThread(TDisplay display, TOnTerminate onTerminate);
 
   // Starts the thread on Execute(); the most derived constructor calls it
@@ -60,7 +60,7 @@ class TFileSizeThread {
 
   // Worker side: total += size (saturating), shown when the interval is due.
   void AddSize(int64_t size);
-  // Worker side: hands the total and its text in the SizeUnit unit to the display.
+  // Worker side: hands the total to the display.
   void ShowSize();
 
  private:
@@ -68,7 +68,6 @@ class TFileSizeThread {
 
   TDisplay display_;
   TOnTerminate onTerminate_;
-  int sizeUnit_ = 0;
   std::atomic<bool> terminated_{false};
   std::atomic<int64_t> total_{0};
   std::chrono::steady_clock::time_point lastShown_{};

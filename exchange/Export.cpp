@@ -94,7 +94,11 @@ int ExportLevel(const TLibFolderItem& item) {
 }
 
 TExport::TExport(TGlobalData& g, TExportOptions options, TExportSourceData source)
-    : g_(g), options_(std::move(options)), source_(std::move(source)), separator_(SeparatorText(options_.Separator)) {
+    : g_(g),
+      options_(std::move(options)),
+      source_(std::move(source)),
+      separator_(SeparatorText(options_.Separator)),
+      format_(g.TextFormat()) {
   // Names not in the list are ignored.
   for (const auto& f : options_.Fields) {
     if (!f.Checked) continue;
@@ -138,14 +142,14 @@ std::string TExport::FieldText(int field, const TLibFolderItem& item) const {
         const TLibFolder* target = item.GetTargetFolder();
         size = target ? target->KeptSize : 0;
       }
-      return FormatSize(options_.SizeUnit, static_cast<double>(size));
+      return FormatSize(options_.SizeUnit, static_cast<double>(size), format_);
     }
     case fDate:
       return FormatDate(item.Date);
     case fCategory:
       return Enquote(item.Category, q);
     case fComments:
-      return Enquote(JoinLines(item.Comments), q);
+      return Enquote(JoinLines(item.Comments, format_.NewLineSeparator), q);
     case fLocation:
       return Enquote(VolumeText(item, &TLibFolder::Location), q);
     case fType:

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/TextUtils.h"
 #include "core/LibClasses.h"
 
 namespace tw {
@@ -102,6 +103,7 @@ class TExport {
   TExportOptions options_;
   TExportSourceData source_;
   std::string separator_;
+  TTextFormat format_;
   // The checked fields that are known, as indexes into the field names.
   std::vector<int> fields_;
   // The library path of the folder of the last entry: entries come folder by folder.

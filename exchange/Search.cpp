@@ -83,7 +83,8 @@ int CompareRows(const TSearchRow& a, const TSearchRow& b, int column) {
     default:
       break;
   }
-  return CompareBytes(a.Column(column), b.Column(column));
+  // The columns left are texts of the entry and its folders, in no unit.
+  return CompareBytes(a.Column(column, TTextFormat{}), b.Column(column, TTextFormat{}));
 }
 
 bool IsTextColumn(int column) {
@@ -315,7 +316,7 @@ void TRun::FinishDuplicateCounts() {
 void TRun::UpdateDuplicateCounts() {
   for (TSearchRow& row : r_.Duplicates) {
     row.DupCount = row.Item->DupCount;
-    if (g_.ProgressDue()) Status(updating_, row.Column(scLocation));
+    if (g_.ProgressDue()) Status(updating_, row.Column(scLocation, g_.TextFormat()));
     g_.CancelCheck();
   }
 }
@@ -446,7 +447,8 @@ void TSearch::Sort(std::vector<TSearchRow>& rows, int column) {
   };
   std::vector<TKeyed> keyed;
   keyed.reserve(rows.size());
-  for (size_t i = 0; i < rows.size(); ++i) keyed.push_back({rows[i].Column(column), i});
+  const TTextFormat format = g_.TextFormat();
+  for (size_t i = 0; i < rows.size(); ++i) keyed.push_back({rows[i].Column(column, format), i});
   SortRows(keyed, SortState, column, [](const TKeyed& a, const TKeyed& b) { return CompareBytes(a.Key, b.Key); });
   std::vector<TSearchRow> sorted;
   sorted.reserve(rows.size());
@@ -454,7 +456,7 @@ void TSearch::Sort(std::vector<TSearchRow>& rows, int column) {
   rows = std::move(sorted);
 }
 
-std::string TSearchRow::Column(int column) const {
+std::string TSearchRow::Column(int column, const TTextFormat& format) const {
   const TLibFolder* volume = Item ? Item->GetVolume() : nullptr;
   auto path = [&] { return Item && Item->Folder ? Item->Folder->GetPath() : std::string(); };
   switch (column) {
@@ -467,13 +469,13 @@ std::string TSearchRow::Column(int column) const {
     case scPath:
       return path();
     case scSize:
-      return FormatSize(SizeUnit, static_cast<double>(Size));
+      return FormatSize(SizeUnit, static_cast<double>(Size), format);
     case scDate:
       return Date == 0 ? std::string() : FormatDate(Date);
     case scCategory:
       return Category;
     case scComments:
-      return JoinLines(Comments);
+      return JoinLines(Comments, format.NewLineSeparator);
     case scDuplicates:
       return DupCount > 0 ? std::to_string(DupCount) : std::string();
     case scFullName:
@@ -485,9 +487,9 @@ std::string TSearchRow::Column(int column) const {
   }
 }
 
-std::array<std::string, kSearchColumnCount> TSearchRow::Columns() const {
+std::array<std::string, kSearchColumnCount> TSearchRow::Columns(const TTextFormat& format) const {
   std::array<std::string, kSearchColumnCount> columns;
-  for (int i = 0; i < kSearchColumnCount; ++i) columns[i] = Column(i);
+  for (int i = 0; i < kSearchColumnCount; ++i) columns[i] = Column(i, format);
   return columns;
 }
 
@@ -501,7 +503,7 @@ std::array<std::string, 5> CounterTexts(const TGlobalData& g, const TSearchCount
           Format(g.GetText("infoFol"), {std::to_string(n.Folders)}),
           Format(g.GetText("infoFiles"), {std::to_string(n.Files)}),
           Format(g.GetText("infoCol"), {std::to_string(n.Collections)}),
-          Format(g.GetText("infoSize"), {FormatSize(g.SizeUnit, static_cast<double>(n.Size))})};
+          Format(g.GetText("infoSize"), {FormatSize(g.SizeUnit, static_cast<double>(n.Size), g.TextFormat())})};
 }
 
 std::string ResultsText(const TGlobalData& g, const TSearchCounters& n) {

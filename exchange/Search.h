@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "base/TextUtils.h"
 #include "core/LibClasses.h"
 
 namespace tw {
@@ -121,8 +122,8 @@ struct TSearchRow {
 
   // The text of one column; Name, Type, Volume, Path, Full filename and
   // Location are read from the entry and its folders.
-  std::string Column(int column) const;
-  std::array<std::string, kSearchColumnCount> Columns() const;
+  std::string Column(int column, const TTextFormat& format) const;
+  std::array<std::string, kSearchColumnCount> Columns(const TTextFormat& format) const;
 };
 
 // A row of lvCol.

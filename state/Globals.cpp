@@ -129,6 +129,10 @@ void TGlobalData::AddMessage(const std::string& text) {
   }
 }
 
+TTextFormat TGlobalData::TextFormat() const {
+  return {GetText("infoStrKB"), GetText("infoStrMB"), NewLineSeparator};
+}
+
 void TGlobalData::ShowStatus(const std::string& status, const std::string& logText, bool toLog) {
   try {
     host_.SetStatusText(TStatusBar::Main, 1, status);
@@ -224,7 +228,7 @@ void TGlobalData::EndProgress(const std::string& text) {
         text + " " +
         Format(GetText("msgsInfo"), {std::to_string(lib ? lib->VolumeCount : 0), std::to_string(lib ? lib->FolderCount : 0),
                                      std::to_string(lib ? lib->FileCount : 0),
-                                     FormatSize(SizeUnit, static_cast<double>(lib ? lib->TotalSize : 0)),
+                                     FormatSize(SizeUnit, static_cast<double>(lib ? lib->TotalSize : 0), TextFormat()),
                                      FormatElapsed(elapsed)});
     ShowStatus(std::string(), summary, true);
     SetProcessStopped(true);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/StringList.h"
+#include "base/TextUtils.h"
 #include "state/Host.h"
 #include "base/Messages.h"
 #include "base/RegUtils.h"
@@ -132,6 +133,8 @@ class TGlobalData {
 
   // --- message table, log and progress ---
   std::string GetText(const std::string& key) const;
+  // Unit names and line separator for the texts of sizes and comments.
+  TTextFormat TextFormat() const;
   void UpperCaseMessageKeys();
   void AddMessage(const std::string& text);
   void ShowStatus(const std::string& status, const std::string& logText, bool toLog);

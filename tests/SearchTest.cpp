@@ -29,7 +29,7 @@ void WriteFile(const std::string& file, const std::string& text) { std::ofstream
 
 std::vector<std::string> Names(const std::vector<TSearchRow>& rows) {
   std::vector<std::string> names;
-  for (const auto& r : rows) names.push_back(r.Columns()[scName]);
+  for (const auto& r : rows) names.push_back(r.Columns(TTextFormat{})[scName]);
   return names;
 }
 
@@ -78,17 +78,17 @@ TEST_F(SearchTest, EmptyCriteriaListEveryEntryButNoVolume) {
 
   const TSearchRow& first = r.Rows[0];
   EXPECT_EQ(first.Item, a);
-  EXPECT_EQ(first.Columns(),
+  EXPECT_EQ(first.Columns(TTextFormat{}),
             (std::array<std::string, 11>{"a.txt", "txt", "CD 1", "CD 1\\", "1 500", FormatDate(Day(2023, 1, 2)), "",
                                          "one;two", "", "CD 1\\a.txt", "Shelf A"}));
   EXPECT_EQ(first.Picture, kRowFileTypePicture);
   EXPECT_EQ(first.Size, 1500);
   EXPECT_EQ(r.Rows[1].Picture, kRowFolderPicture);
-  EXPECT_EQ(r.Rows[1].Columns()[scType], "");
-  EXPECT_EQ(r.Rows[1].Columns()[scDate], "");  // no date
-  EXPECT_EQ(r.Rows[2].Columns()[scPath], "CD 1\\Music\\");
+  EXPECT_EQ(r.Rows[1].Columns(TTextFormat{})[scType], "");
+  EXPECT_EQ(r.Rows[1].Columns(TTextFormat{})[scDate], "");  // no date
+  EXPECT_EQ(r.Rows[2].Columns(TTextFormat{})[scPath], "CD 1\\Music\\");
   EXPECT_EQ(r.Rows[3].Picture, kRowArchivePicture);
-  EXPECT_EQ(r.Rows[5].Columns()[scLocation], "Box 7");
+  EXPECT_EQ(r.Rows[5].Columns(TTextFormat{})[scLocation], "Box 7");
   for (const auto& row : r.Rows) EXPECT_EQ(row.Item->DupCount, 1);
 
   const TSearchCounters& n = r.Counters[0];
@@ -193,16 +193,16 @@ TEST_F(SearchTest, DuplicatesListEveryNameSeenTwice) {
   ASSERT_EQ(r.Duplicates.size(), 2u);
   EXPECT_EQ(r.Duplicates[0].Item, lower);
   EXPECT_EQ(r.Duplicates[1].Item, upper);
-  EXPECT_EQ(r.Duplicates[0].Columns()[scPath], "V\\one\\");
-  EXPECT_EQ(r.Duplicates[1].Columns()[scPath], "V\\two\\");
+  EXPECT_EQ(r.Duplicates[0].Columns(TTextFormat{})[scPath], "V\\one\\");
+  EXPECT_EQ(r.Duplicates[1].Columns(TTextFormat{})[scPath], "V\\two\\");
   for (const auto& d : r.Duplicates) {
-    EXPECT_EQ(d.Columns()[scDuplicates], "2");
+    EXPECT_EQ(d.Columns(TTextFormat{})[scDuplicates], "2");
     EXPECT_EQ(d.DupCount, 2);
   }
   EXPECT_EQ(lower->DupCount, 2);
   EXPECT_EQ(upper->DupCount, 2);
   EXPECT_EQ(b->DupCount, 1);
-  for (const auto& row : r.Rows) EXPECT_EQ(row.Columns()[scDuplicates], "");
+  for (const auto& row : r.Rows) EXPECT_EQ(row.Columns(TTextFormat{})[scDuplicates], "");
   // The counters shown are those of slvdup.
   EXPECT_EQ(r.CounterIndex(), 1);
   EXPECT_EQ(r.Shown().Files, 2);
@@ -224,7 +224,7 @@ TReference QuadraticReference(const std::vector<TSearchRow>& rows) {
   for (size_t e = 0; e < rows.size(); ++e) {
     dup[e] = 1;
     for (size_t j = 0; j < e; ++j) {
-      if (!SameText(rows[j].Columns()[scName], rows[e].Item->Name)) continue;
+      if (!SameText(rows[j].Columns(TTextFormat{})[scName], rows[e].Item->Name)) continue;
       if (++dup[j] == 2) ref.Order.push_back(rows[j].Item);
       if (++dup[e] == 2) ref.Order.push_back(rows[e].Item);
     }
@@ -260,7 +260,7 @@ TEST_F(SearchTest, DuplicateHashMatchesTheQuadraticScan) {
     for (const auto& d : r.Duplicates) order.push_back(d.Item);
     EXPECT_EQ(order, ref.Order) << "round " << round;
     for (const auto& row : r.Rows) EXPECT_EQ(row.Item->DupCount, ref.Counts[row.Item]) << row.Item->Name;
-    for (const auto& d : r.Duplicates) EXPECT_EQ(d.Columns()[scDuplicates], std::to_string(ref.Counts[d.Item]));
+    for (const auto& d : r.Duplicates) EXPECT_EQ(d.Columns(TTextFormat{})[scDuplicates], std::to_string(ref.Counts[d.Item]));
     EXPECT_GT(r.Duplicates.size(), 20u);
   }
 }
@@ -306,7 +306,7 @@ TEST_F(SearchTest, ReplaceAsksAndMarksTheLibraryModified) {
   r = Run(crit);
   ASSERT_EQ(host.Questions.size(), 2u);
   EXPECT_EQ(Names(r.Rows), (std::vector<std::string>{"pack.zip", "song.mp3"}));
-  EXPECT_EQ(r.Rows[1].Columns()[scCategory], "");
+  EXPECT_EQ(r.Rows[1].Columns(TTextFormat{})[scCategory], "");
   EXPECT_EQ(song->Category, "Jazz");
   EXPECT_EQ(song->Comments, "new words");
   EXPECT_EQ(zip->Category, "Jazz");
@@ -363,7 +363,7 @@ TEST_F(SearchTest, StopInDuplicateModeLeavesTheCountsOut) {
   EXPECT_EQ(r.Duplicates[0].Item, x3);
   EXPECT_EQ(r.Duplicates[1].Item, x1);
   for (const auto& d : r.Duplicates) {
-    EXPECT_EQ(d.Columns()[scDuplicates], "");
+    EXPECT_EQ(d.Columns(TTextFormat{})[scDuplicates], "");
     EXPECT_EQ(d.DupCount, 0);
   }
   EXPECT_EQ(x3->DupCount, 2);
@@ -377,8 +377,8 @@ TEST_F(SearchTest, StopInDuplicateModeLeavesTheCountsOut) {
   r = Run({.FindDuplicates = true});
   ASSERT_TRUE(r.Canceled);
   ASSERT_EQ(r.Duplicates.size(), 3u);
-  EXPECT_EQ(r.Duplicates[0].Columns()[scDuplicates], "3");
-  EXPECT_EQ(r.Duplicates[1].Columns()[scDuplicates], "");
+  EXPECT_EQ(r.Duplicates[0].Columns(TTextFormat{})[scDuplicates], "3");
+  EXPECT_EQ(r.Duplicates[1].Columns(TTextFormat{})[scDuplicates], "");
   EXPECT_EQ(x2->DupCount, 3);
 }
 
@@ -448,17 +448,17 @@ TEST_F(SearchTest, SortingFlipsTheColumnDirection) {
   song->Category = "Zz";
   s.Sort(r.Rows, scCategory);
   EXPECT_EQ(r.Rows.back().Item, song);
-  EXPECT_EQ(r.Rows.back().Columns()[scCategory], "");
+  EXPECT_EQ(r.Rows.back().Columns(TTextFormat{})[scCategory], "");
   s.Sort(r.Rows, scDate);
-  EXPECT_EQ(r.Rows.back().Columns()[scName], "c.txt");
+  EXPECT_EQ(r.Rows.back().Columns(TTextFormat{})[scName], "c.txt");
   EXPECT_EQ(s.SortState[scDate], 1);
   s.Sort(r.Rows, scDate);
-  EXPECT_EQ(r.Rows.front().Columns()[scName], "c.txt");
+  EXPECT_EQ(r.Rows.front().Columns(TTextFormat{})[scName], "c.txt");
   EXPECT_EQ(s.SortState[scDate], 2);
   // A state other than 1 or 2 sorts ascending and becomes 2.
   s.SortState[scDate] = 7;
   s.Sort(r.Rows, scDate);
-  EXPECT_EQ(r.Rows.back().Columns()[scName], "c.txt");
+  EXPECT_EQ(r.Rows.back().Columns(TTextFormat{})[scName], "c.txt");
   EXPECT_EQ(s.SortState[scDate], 2);
   // An unknown column changes nothing.
   auto before = Names(r.Rows);

@@ -23,7 +23,6 @@ namespace {
 
 struct TCall {
   int64_t Total;
-  std::string Text;
   std::thread::id Thread;
 };
 
@@ -34,9 +33,9 @@ struct TRecorder {
   std::vector<std::string> Events;
 
   TFileSizeThread::TDisplay Display() {
-    return [this](int64_t total, const std::string& text) {
+    return [this](int64_t total) {
       std::lock_guard<std::mutex> l(Lock);
-      Calls.push_back({total, text, std::this_thread::get_id()});
+      Calls.push_back({total, std::this_thread::get_id()});
       Events.push_back("show");
     };
   }
@@ -52,14 +51,14 @@ struct TRecorder {
 class TGate {
  public:
   TFileSizeThread::TDisplay Display(TRecorder& rec) {
-    return [this, show = rec.Display()](int64_t total, const std::string& text) {
+    return [this, show = rec.Display()](int64_t total) {
       if (!entered_) {
         entered_ = true;
         inside_.set_value();
         std::unique_lock<std::mutex> l(lock_);
         cv_.wait(l, [this] { return open_; });
       }
-      show(total, text);
+      show(total);
     };
   }
   // True once the worker waits in the gate (generous bound, never a timing claim).
@@ -144,31 +143,16 @@ TEST_F(SizeThreadsTest, CountsFilesAndArchiveMembersButNotArchivesOrFolderEntrie
 }
 
 TEST_F(SizeThreadsTest, ReportsOnTheWorkerFromZeroToTheFinalTotalThenEnds) {
-  for (uint8_t unit : {0, 1, 2}) {
-    g->SizeUnit = unit;
-    TRecorder rec;
-    EXPECT_EQ(Sum(&Lib().Folders, nullptr, rec), 3092);
-    ASSERT_GE(rec.Calls.size(), 2u);
-    EXPECT_EQ(rec.Calls.front().Total, 0);
-    EXPECT_EQ(rec.Calls.front().Text, FormatSize(unit, 0));
-    EXPECT_EQ(rec.Calls.back().Text, FormatSize(unit, 3092)) << int(unit);
-    for (size_t i = 1; i < rec.Calls.size(); ++i) EXPECT_GE(rec.Calls[i].Total, rec.Calls[i - 1].Total);
-    for (const auto& c : rec.Calls) EXPECT_NE(c.Thread, std::this_thread::get_id());
-    EXPECT_EQ(rec.Events.back(), "end");
-    EXPECT_EQ(std::count(rec.Events.begin(), rec.Events.end(), "end"), 1);
-  }
-}
-
-TEST_F(SizeThreadsTest, ReadsTheUnitOnceWhenStarted) {
-  g->SizeUnit = 2;
+  // Numbers only: the worker formats nothing and reads no option.
   TRecorder rec;
-  TGate gate;
-  TFolderFileSizeThread worker(gate.Display(rec), nullptr, volB, rec.End());
-  ASSERT_TRUE(gate.WaitInside());
-  g->SizeUnit = 0;
-  gate.Open();
-  worker.WaitFor();
-  EXPECT_EQ(rec.Calls.back().Text, FormatSize(2, 3000));
+  EXPECT_EQ(Sum(&Lib().Folders, nullptr, rec), 3092);
+  ASSERT_GE(rec.Calls.size(), 2u);
+  EXPECT_EQ(rec.Calls.front().Total, 0);
+  EXPECT_EQ(rec.Calls.back().Total, 3092);
+  for (size_t i = 1; i < rec.Calls.size(); ++i) EXPECT_GE(rec.Calls[i].Total, rec.Calls[i - 1].Total);
+  for (const auto& c : rec.Calls) EXPECT_NE(c.Thread, std::this_thread::get_id());
+  EXPECT_EQ(rec.Events.back(), "end");
+  EXPECT_EQ(std::count(rec.Events.begin(), rec.Events.end(), "end"), 1);
 }
 
 TEST_F(SizeThreadsTest, TerminatedWorkerStopsBeforeTheNextFileAndStillReports) {
@@ -208,7 +192,7 @@ TEST_F(SizeThreadsTest, DestroyingARunningWorkerWaitsForItsEnd) {
 
 TEST_F(SizeThreadsTest, ADisplayErrorEndsTheRunAndReachesWaitFor) {
   TRecorder rec;
-  TFolderFileSizeThread worker([](int64_t, const std::string&) { throw std::runtime_error("display gone"); }, nullptr,
+  TFolderFileSizeThread worker([](int64_t) { throw std::runtime_error("display gone"); }, nullptr,
                                volA, rec.End());
   EXPECT_THROW(worker.WaitFor(), std::runtime_error);
   EXPECT_EQ(rec.Events, std::vector<std::string>{"end"});

@@ -177,7 +177,7 @@ TEST(FormatSize, UnitsAndGrouping) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.unit << " " << c.size);
-    EXPECT_EQ(FormatSize(c.unit, c.size), c.expected);
+    EXPECT_EQ(FormatSize(c.unit, c.size, TTextFormat{}), c.expected);
   }
 }
 
@@ -186,8 +186,8 @@ TEST(FormatSize, UnitNamesComeFromTheMessageTable) {
   TGlobalData global(host);
   ASSERT_TRUE(global.Messages().SetText("infoStrKB", "Ko"));
   ASSERT_TRUE(global.Messages().SetText("infoStrMB", "Mo"));
-  EXPECT_EQ(FormatSize(1, 2048), "2 Ko");
-  EXPECT_EQ(FormatSize(2, 3 * 1048576.0), "3 Mo");
+  EXPECT_EQ(FormatSize(1, 2048, global.TextFormat()), "2 Ko");
+  EXPECT_EQ(FormatSize(2, 3 * 1048576.0, global.TextFormat()), "3 Mo");
 }
 
 TEST(ScaleSize, DividesByTheUnit) {
@@ -387,18 +387,21 @@ TEST(TextRoutines, SplitLines) {
   for (const auto& [text, lines] : cases) EXPECT_EQ(SplitLines(text), lines) << testing::PrintToString(text);
 }
 
-TEST(TextRoutines, JoinLinesWithoutGlobalStateUsesSemicolon) {
-  EXPECT_EQ(JoinLines("first\r\nsecond"), "first;second");
-  EXPECT_EQ(JoinLines("first\nsecond\n"), "first;second");
-  EXPECT_EQ(JoinLines("one"), "one");
-  EXPECT_EQ(JoinLines(""), "");
+TEST(TextRoutines, JoinLinesPutsTheSeparatorBetweenLines) {
+  EXPECT_EQ(JoinLines("first\r\nsecond", ";"), "first;second");
+  EXPECT_EQ(JoinLines("first\nsecond\n", ";"), "first;second");
+  EXPECT_EQ(JoinLines("one", ";"), "one");
+  EXPECT_EQ(JoinLines("", ";"), "");
+  EXPECT_EQ(JoinLines("first\rsecond\r\nthird", " | "), "first | second | third");
 }
 
-TEST(TextRoutines, JoinLinesUsesTheNewLineSeparatorOption) {
+TEST(TextRoutines, TheProgramStateGivesItsSeparatorOption) {
   TNullHost host;
   TGlobalData global(host);
+  EXPECT_EQ(global.TextFormat().NewLineSeparator, ";");
   global.NewLineSeparator = " | ";
-  EXPECT_EQ(JoinLines("first\rsecond\r\nthird"), "first | second | third");
+  EXPECT_EQ(global.TextFormat().NewLineSeparator, " | ");
+  EXPECT_EQ(global.TextFormat().KB, "KB");
 }
 
 // ---------------------------------------------------------------- quoting
