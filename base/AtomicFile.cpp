@@ -11,7 +11,6 @@
 #include <string>
 
 #include "base/Error.h"
-#include "state/Globals.h"
 
 namespace tw {
 namespace {
@@ -109,7 +108,7 @@ TAtomicFile::~TAtomicFile() {
 }
 
 void TAtomicFile::Fail(int error) const {
-  throw EError(Format(GetTextOrDefault("errWriteFile"), {shown_, std::strerror(error)}));
+  throw EError("errWriteFile", {shown_, std::strerror(error)});
 }
 
 void TAtomicFile::Write(std::string_view bytes) {
@@ -135,6 +134,12 @@ TFileStamp TAtomicFile::Commit() {
   committed_ = true;
   SyncFolder(FolderOf(target_));
   return stamp;
+}
+
+void ReplaceFileContents(const std::string& file, std::string_view bytes) {
+  TAtomicFile out(ResolveLinks(file), file);
+  out.Write(bytes);
+  out.Commit();
 }
 
 void RemoveStaleTemporaries(const std::string& target) {

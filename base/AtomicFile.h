@@ -75,6 +75,10 @@ class TAtomicFile {
   bool committed_ = false;
 };
 
+// Replaces `file` (the file a link there points to) by `bytes` at once.
+// Raises EError "errWriteFile" naming `file` on failure.
+void ReplaceFileContents(const std::string& file, std::string_view bytes);
+
 // Removes the temporary files that writers of `target` left behind; call
 // only while holding the target's lock, so no running writer owns one.
 void RemoveStaleTemporaries(const std::string& target);

@@ -11,7 +11,6 @@
 
 #include "base/AtomicFile.h"
 #include "base/Error.h"
-#include "state/Globals.h"
 
 namespace tw {
 namespace {
@@ -35,7 +34,7 @@ TFileLock::TFileLock(const std::string& target, const std::string& shown, std::c
   const auto deadline = steady_clock::now() + wait;
   for (;;) {
     const int fd = ::open(lockFile_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) throw EError(Format(GetTextOrDefault("errWriteFile"), {shown, std::strerror(errno)}));
+    if (fd < 0) throw EError("errWriteFile", {shown, std::strerror(errno)});
     bool locked = false;
     for (;;) {
       if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -57,7 +56,7 @@ TFileLock::TFileLock(const std::string& target, const std::string& shown, std::c
       // there; the stamp check of the save still refuses a lost update.
       return;
     }
-    if (steady_clock::now() >= deadline) throw EError(Format(GetTextOrDefault("errFileLocked"), {shown}));
+    if (steady_clock::now() >= deadline) throw EError("errFileLocked", {shown});
   }
 }
 

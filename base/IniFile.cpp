@@ -5,8 +5,7 @@
 #include "base/CaseFold.h"
 #include "base/TextUtils.h"
 #include "base/Error.h"
-#include "state/Globals.h"
-#include "state/WordLists.h"
+#include "base/AtomicFile.h"
 #include "base/FileInput.h"
 
 namespace tw {
@@ -29,7 +28,7 @@ TIniFile::TIniFile(const std::string& file) {
 TIniFile TIniFile::Load(const std::string& file) {
   const TFileInput in(file);
   std::string text;
-  if (!ReadWholeFile(in, text)) throw EError(Format(GetTextOrDefault("errReadFolder"), {file, in.ErrorText()}));
+  if (!ReadWholeFile(in, text)) throw EError("errReadFolder", {file, in.ErrorText()});
   TIniFile ini;
   ini.Parse(text);
   return ini;
@@ -73,7 +72,7 @@ std::string TIniFile::Text() const {
 }
 
 void TIniFile::Save(const std::string& file) const {
-  WriteTextFile(file, Text());
+  ReplaceFileContents(file, Text());
 }
 
 const TIniFile::TSection* TIniFile::Find(const std::string& section) const {

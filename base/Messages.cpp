@@ -194,6 +194,10 @@ bool TMessageTable::SetText(const std::string& key, const std::string& storedTex
 }
 
 std::string Format(const std::string& text, std::initializer_list<std::string> values) {
+  return Format(text, std::vector<std::string>(values));
+}
+
+std::string Format(const std::string& text, const std::vector<std::string>& values) {
   std::string out;
   out.reserve(text.size() + 32);
   auto next = values.begin();
@@ -213,6 +217,24 @@ std::string Format(const std::string& text, std::initializer_list<std::string> v
     out += text[i];
   }
   return out;
+}
+
+}  // namespace tw
+
+namespace tw {
+
+std::string BuiltInText(const std::string& key) {
+  static const TMessageTable builtIn;
+  return builtIn.GetText(key);
+}
+
+EError::EError(std::string key, std::vector<std::string> values)
+    : std::runtime_error(Format(BuiltInText(key), values)), key_(std::move(key)), values_(std::move(values)) {}
+
+std::string TextOf(const std::exception& e, const TMessageTable& texts) {
+  const auto* error = dynamic_cast<const EError*>(&e);
+  if (!error || error->Key().empty()) return e.what();
+  return Format(texts.GetText(error->Key()), error->Values());
 }
 
 }  // namespace tw

@@ -3,6 +3,7 @@
 // doubled. A language file replaces texts by key.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -30,5 +31,12 @@ class TMessageTable {
   std::vector<std::string> lines_;
   std::unordered_map<std::string, size_t> index_;  // upper-case key -> first line
 };
+
+// The built-in text of a key, whatever language is chosen.
+std::string BuiltInText(const std::string& key);
+
+// The text of an error in the table's language: an EError made from a key
+// is made again from the table, any other error keeps its text.
+std::string TextOf(const std::exception& e, const TMessageTable& texts);
 
 }  // namespace tw

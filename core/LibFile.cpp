@@ -53,7 +53,7 @@ TLibFile::TLibFile(const std::string& fileName, TMode mode, std::string shownNam
       const std::string kind = FileKindName(st.st_mode);
       ::close(fd_);
       fd_ = -1;
-      throw EError(Format(GetTextOrDefault("errReadFolder"), {shownName_, "not a file but " + kind}));
+      throw EError("errReadFolder", {shownName_, "not a file but " + kind});
     }
     size_ = st.st_size;
     stamp_ = TFileStamp::OfDescriptor(fd_);
@@ -200,7 +200,7 @@ void TLibFile::Commit() {
   if (!writeErrno_ && ::fsync(fd_) != 0) writeErrno_ = errno;
   if (::close(fd_) != 0 && !writeErrno_) writeErrno_ = errno;
   fd_ = -1;
-  if (writeErrno_) throw EError(Format(GetTextOrDefault("errWriteFile"), {shownName_, SystemReason(writeErrno_)}));
+  if (writeErrno_) throw EError("errWriteFile", {shownName_, SystemReason(writeErrno_)});
 }
 
 // ----------------------------------------------------------------- records

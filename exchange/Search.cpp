@@ -594,7 +594,7 @@ void LoadSearch(TSearchCriteria& c, const std::string& file) {
   // A file that is no saved search must not turn into a search of everything.
   const TIniFile ini = TIniFile::Load(file);
   if (!ini.SectionExists(kSection))
-    throw EError(Format(GetTextOrDefault("errNoSearch"), {file}));
+    throw EError("errNoSearch", {file});
   for (const TSearchKey& k : kSearchKeys) {
     std::visit(
         [&](auto field) {

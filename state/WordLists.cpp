@@ -1,23 +1,16 @@
 #include "state/WordLists.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 
-#include "base/TextUtils.h"
+#include "base/AtomicFile.h"
 #include "base/Error.h"
-#include "state/Globals.h"
+#include "base/FileInput.h"
+#include "base/TextUtils.h"
 
 namespace tw {
 namespace {
-
-std::string Reason() { return std::strerror(errno); }
 
 void MakeFolders(const std::string& file) {
   for (size_t slash = file.find('/', 1); slash != std::string::npos; slash = file.find('/', slash + 1))
@@ -27,11 +20,10 @@ void MakeFolders(const std::string& file) {
 }  // namespace
 
 std::vector<std::string> ReadListFile(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw EError(file + ": " + Reason());
-  std::ostringstream text;
-  text << in.rdbuf();
-  std::vector<std::string> lines = SplitLines(text.str());
+  const TFileInput in(file);
+  std::string text;
+  if (!ReadWholeFile(in, text)) throw EError(file + ": " + in.ErrorText());
+  std::vector<std::string> lines = SplitLines(text);
   lines.erase(std::remove(lines.begin(), lines.end(), std::string()), lines.end());
   return lines;
 }
@@ -44,27 +36,7 @@ void WriteListFile(const std::string& file, const std::vector<std::string>& line
 
 void WriteTextFile(const std::string& file, const std::string& text) {
   MakeFolders(file);
-  std::string temp = file + ".tmp-XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) throw EError(Format(GetTextOrDefault("errWriteFile"), {file, Reason()}));
-  bool ok = true;
-  for (size_t done = 0; ok && done < text.size();) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  int err = errno;
-  ::close(fd);
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(temp.c_str(), 0666 & ~mask);
-  if (!ok || ::rename(temp.c_str(), file.c_str()) != 0) {
-    if (ok) err = errno;
-    ::unlink(temp.c_str());
-    throw EError(Format(GetTextOrDefault("errWriteFile"), {file, std::strerror(err)}));
-  }
+  ReplaceFileContents(file, text);
 }
 
 void ReplaceList(TSortedStrings& list, const std::vector<std::string>& lines) {
