@@ -203,7 +203,7 @@ double ScanSeconds(const THandlerList& handlers, const std::vector<std::string>&
   double start = Now();
   for (size_t i = 0; i < files.size(); ++i) {
     TLibFolderItem item;
-    handlers.ProcessFile(files[i], item);
+    handlers.ProcessFile(files[i], item.TagInfo, nullptr);
     if (i == 0) firstTags = std::move(item.TagInfo.Tags);
   }
   return Now() - start;

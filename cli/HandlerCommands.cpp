@@ -43,7 +43,7 @@ void CheckWritten(const THandlerList& written, const std::string& file) {
   } catch (const std::exception&) {
   }
   if (TableText(stored) != TableText(written))
-    throw EError(Format(GetTextOrDefault("errWriteFile"), {file, "the change did not reach the settings file"}));
+    throw EError("errWriteFile", {file, "the change did not reach the settings file"});
 }
 
 int CmdHandlers(TGlobalData& g, TCliHost&, const TArgs& a) {
@@ -101,8 +101,8 @@ int CmdTags(TGlobalData& g, TCliHost&, const TArgs& a) {
       status = 1;
       continue;
     }
-    TLibFolderItem item(&g.TagsList);
-    g.Handlers.ProcessFile(file, item);
+    TLibFolderItem item;
+    g.Handlers.ProcessFile(file, item.TagInfo, g.AddTagsToGlobals ? &g.TagsList : nullptr);
     // Texts a file stores in another code page show as Windows-1252, as
     // everywhere else.
     if (a.Has("--json")) {

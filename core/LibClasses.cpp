@@ -169,18 +169,16 @@ void TLibFolder::StoreTreePosition() {
 
 // ----------------------------------------------------------- TLibFolderItem
 
-std::unique_ptr<TLibFolderItem> TLibFolderItem::CreateFile(const std::string& path, int64_t size, TDateTime date,
-                                                           TSortedStrings* globalTags) {
-  auto item = std::make_unique<TLibFolderItem>(globalTags);
+std::unique_ptr<TLibFolderItem> TLibFolderItem::CreateFile(const std::string& path, int64_t size, TDateTime date) {
+  auto item = std::make_unique<TLibFolderItem>();
   item->Name = SourceName(path);
   item->Size = size;
   item->Date = date;
   return item;
 }
 
-std::unique_ptr<TLibFolderItem> TLibFolderItem::CreateFolder(const std::string& path, TDateTime date,
-                                                             TSortedStrings* globalTags) {
-  auto item = std::make_unique<TLibFolderItem>(globalTags);
+std::unique_ptr<TLibFolderItem> TLibFolderItem::CreateFolder(const std::string& path, TDateTime date) {
+  auto item = std::make_unique<TLibFolderItem>();
   item->Name = SourceName(path);
   item->Date = date;
   item->IsFolder = true;

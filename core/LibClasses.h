@@ -119,12 +119,9 @@ class TLibFolder {
 
 class TLibFolderItem {
  public:
-  explicit TLibFolderItem(TSortedStrings* globalTags = nullptr) : TagInfo(globalTags) {}
   // A file entry and a folder entry made from a path on the medium.
-  static std::unique_ptr<TLibFolderItem> CreateFile(const std::string& path, int64_t size, TDateTime date,
-                                                    TSortedStrings* globalTags = nullptr);
-  static std::unique_ptr<TLibFolderItem> CreateFolder(const std::string& path, TDateTime date,
-                                                      TSortedStrings* globalTags = nullptr);
+  static std::unique_ptr<TLibFolderItem> CreateFile(const std::string& path, int64_t size, TDateTime date);
+  static std::unique_ptr<TLibFolderItem> CreateFolder(const std::string& path, TDateTime date);
 
   std::string Name;
   TDateTime Date = 0;

@@ -175,7 +175,7 @@ void TLibObj::LoadRecords(TLibFile& f, bool merge, bool is22) {
     for (int32_t j = 0; j < record->ItemCount; ++j) {
       g_.CancelCheck();
       CheckRoom(f, minItem, j, record->ItemCount, "file entry");
-      auto item = std::make_unique<TLibFolderItem>(&g_.TagsList);
+      auto item = std::make_unique<TLibFolderItem>();
       if (is22)
         f.ReadEntry22(*item);
       else

@@ -169,7 +169,7 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
         if (TLibFolder* containing = own->Data()->Parent) item = containing->Items.FindExact(name);
       } else {
         TLibFolder* containing = CurFolderNode->Data();
-        auto entry = TLibFolderItem::CreateFolder(name, date, &g_.TagsList);
+        auto entry = TLibFolderItem::CreateFolder(name, date);
         entry->Name = name;
         entry->Folder = containing;
         item = containing->Items.Add(std::move(entry)).first;
@@ -194,7 +194,7 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
                            IsRegularNoFollow(fullName);
 
     if (isNew) {
-      auto entry = TLibFolderItem::CreateFile(name, size, date, &g_.TagsList);
+      auto entry = TLibFolderItem::CreateFile(name, size, date);
       entry->Name = name;
       entry->Folder = containing;
       item = containing->Items.Add(std::move(entry)).first;
@@ -218,7 +218,8 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
         item->Category = g_.AddCategory;
         item->Comments = g_.AddComments;
       }
-      if (ReadRecordedFiles) g_.Handlers.ProcessFile(fullName, *item);
+      if (ReadRecordedFiles)
+        g_.Handlers.ProcessFile(fullName, item->TagInfo, g_.AddTagsToGlobals ? &g_.TagsList : nullptr);
     }
 
     item->Found = true;
@@ -270,7 +271,7 @@ void TLibObj::AddRarMember(const TDFRARHeaderData& header, const TRAR& rar) {
   try {
     TLibFolderItem* item = archive->Items.FindExact(header.FileName);
     if (!item) {
-      auto member = std::make_unique<TLibFolderItem>(&g_.TagsList);
+      auto member = std::make_unique<TLibFolderItem>();
       member->Name = header.FileName;
       member->Folder = archive;
       item = archive->Items.Add(std::move(member)).first;
@@ -298,7 +299,7 @@ void TLibObj::AddZipMembers(const TZip& zip) {
       std::replace(name.begin(), name.end(), '/', '\\');
       TLibFolderItem* item = archive->Items.FindExact(name);
       if (!item) {
-        auto member = std::make_unique<TLibFolderItem>(&g_.TagsList);
+        auto member = std::make_unique<TLibFolderItem>();
         member->Name = name;
         member->Folder = archive;
         item = archive->Items.Add(std::move(member)).first;

@@ -51,6 +51,7 @@ TGlobalData::TGlobalData(THost& host, std::string programDir)
       programDir_(programDir.empty() ? DefaultDataDir() : std::move(programDir)),
       registry_(std::make_unique<TRegStore>(TRegStore::DefaultFile())) {
   if (programDir_.back() != '/') programDir_ += '/';
+  Handlers.SetDataFolder(programDir_);
   SetDefaults();
   CurrentLibrary = std::make_unique<TLibObj>(*this, kLibraryVersion);
   ProcessStopped = true;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <exception>
 
-#include "state/Globals.h"
 #include "base/IniFile.h"
 #include "base/FileInput.h"
 #include "tags/TagClasses.h"
@@ -71,13 +70,8 @@ bool TCDAtrack::ReadFromFile(const std::string& fileName) {
   return true;
 }
 
-std::string CDPlayerDatabase() {
-  const TGlobalData* g = GlobalData();
-  return g ? g->ProgramDir() + "cdplayer.ini" : std::string();
-}
-
-void RunCDAHandler(const std::string& file, TTagInfo& tags) {
-  TCDAtrack cda(CDPlayerDatabase());
+void RunCDAHandler(const std::string& file, TTagInfo& tags, const std::string& database) {
+  TCDAtrack cda(database);
   if (!cda.ReadFromFile(file)) return;
   tags.AddTag("Artist", cda.Artist);
   tags.AddTag("Title", cda.Title);

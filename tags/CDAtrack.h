@@ -33,10 +33,9 @@ class TCDAtrack {
   std::string database_;
 };
 
-// Where the handler looks for the CD player database: the user's data folder.
-std::string CDPlayerDatabase();
-
-// The "CDA" handler: titles and the track's place into the tag record.
-void RunCDAHandler(const std::string& file, TTagInfo& tags);
+// The "CDA" handler: titles from the CD player database `database` (the
+// cdplayer.ini of the user's data folder) and the track's place into the
+// tag record.
+void RunCDAHandler(const std::string& file, TTagInfo& tags, const std::string& database);
 
 }  // namespace tw

@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "base/CaseFold.h"
-#include "core/LibClasses.h"
-#include "base/TextUtils.h"
 #include "base/Error.h"
 #include "base/FileUtils.h"
 #include "base/RegUtils.h"
+#include "base/TextUtils.h"
 #include "tags/AACfile.h"
 #include "tags/APEtag.h"
 #include "tags/CDAtrack.h"
@@ -18,6 +18,7 @@
 #include "tags/MPEGaudio.h"
 #include "tags/OggVorbis.h"
 #include "tags/OptimFROG.h"
+#include "tags/TagClasses.h"
 #include "tags/TagCopies.h"
 #include "tags/TwinVQ.h"
 #include "tags/WAVPack.h"
@@ -81,14 +82,15 @@ bool IsRegularFile(const std::string& fileName) {
 
 }  // namespace
 
-const std::vector<TTagReaderEntry>& DefaultTagReaders() {
+std::vector<TTagReaderEntry> DefaultTagReaders(const std::string& dataFolder) {
   // Later handlers overwrite the tags of earlier ones, so the order matters.
-  static const std::vector<TTagReaderEntry> readers = {
+  const std::string database = dataFolder.empty() ? std::string() : dataFolder + "cdplayer.ini";
+  auto cda = [database](const std::string& file, TTagInfo& tags) { RunCDAHandler(file, tags, database); };
+  return {
       {"MP3", RunMP3Handler}, {"MPG", RunMPGHandler},   {"WMA", RunWMAHandler}, {"WPA", RunWPAHandler},
       {"WAV", RunWAVHandler}, {"OGG", RunOGGHandler},   {"APE", RunAPEHandler}, {"VQF", RunVQFHandler},
-      {"AAC", RunAACHandler}, {"FLAC", RunFLACHandler}, {"OFR", RunOFRHandler}, {"CDA", RunCDAHandler},
+      {"AAC", RunAACHandler}, {"FLAC", RunFLACHandler}, {"OFR", RunOFRHandler}, {"CDA", cda},
   };
-  return readers;
 }
 
 std::string HandlerExtension(std::string_view fileName) {
@@ -196,7 +198,12 @@ bool THandlerList::isFileExtActive(std::string_view ext) const {
   return false;
 }
 
-void THandlerList::ProcessFile(const std::string& fileName, TLibFolderItem& item) const {
+void THandlerList::SetDataFolder(const std::string& folder) {
+  for (auto& reader : readers_)
+    if (reader.Title == "CDA") reader = DefaultTagReaders(folder).back();
+}
+
+void THandlerList::ProcessFile(const std::string& fileName, TTagInfo& tags, TSortedStrings* tagNames) const {
   // The file is looked at only when a handler claims it: most files of a
   // medium have no reader, and a scan calls this for every one.
   std::optional<bool> regular;
@@ -205,7 +212,13 @@ void THandlerList::ProcessFile(const std::string& fileName, TLibFolderItem& item
     if (!reader.Read || !ClaimsExtension(reader.Title, extension)) continue;
     if (!regular) regular = IsRegularFile(fileName);
     if (!*regular) return;
-    reader.Read(fileName, item.TagInfo);
+    // The names go where the caller collects them for this run only.
+    struct TNames {
+      TTagInfo& Tags;
+      TSortedStrings* Kept;
+      ~TNames() { Tags.GlobalTags = Kept; }
+    } names{tags, std::exchange(tags.GlobalTags, tagNames)};
+    reader.Read(fileName, tags);
   }
 }
 

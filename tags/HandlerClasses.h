@@ -14,7 +14,6 @@
 
 namespace tw {
 
-class TLibFolderItem;
 class TRegStore;
 class TTagInfo;
 
@@ -39,8 +38,9 @@ struct TTagReaderEntry {
   TTagReader Read;    // absent: the handler has nothing to run
 };
 
-// The handlers ProcessFile consults, in the order they run.
-const std::vector<TTagReaderEntry>& DefaultTagReaders();
+// The handlers ProcessFile consults, in the order they run; the CD track
+// reader looks for its database in the data folder given.
+std::vector<TTagReaderEntry> DefaultTagReaders(const std::string& dataFolder = {});
 
 // One row of a handler list view.
 struct THandlerRow {
@@ -86,10 +86,14 @@ class THandlerList {
   bool ClaimsExtension(std::string_view name, std::string_view extension) const;
   bool isExtHandlerActive(std::string_view name) const;
   bool isFileExtActive(std::string_view ext) const;
-  // Runs the readers of every matching handler over a regular file.
-  void ProcessFile(const std::string& fileName, TLibFolderItem& item) const;
+  // Runs the readers of every matching handler over a regular file into its
+  // tag record; the names of the tags added go to `tagNames` when given.
+  void ProcessFile(const std::string& fileName, TTagInfo& tags, TSortedStrings* tagNames) const;
   // This list's reader table, a copy of DefaultTagReaders().
   std::vector<TTagReaderEntry>& Readers() { return readers_; }
+  // The user's data folder (with a trailing "/"), where the CD track reader
+  // finds its database.
+  void SetDataFolder(const std::string& folder);
 
   // --- list views ---
   void LoadView(std::vector<THandlerRow>& view) const;

@@ -7,7 +7,6 @@
 
 #include "base/CaseFold.h"
 #include "base/StringList.h"
-#include "state/Globals.h"
 
 namespace tw {
 
@@ -28,8 +27,7 @@ void TTagInfo::AddTag(const std::string& name, const std::string& value) {
   else
     Tags.push_back(name + "=" + text);
 
-  TGlobalData* g = GlobalData();
-  if (GlobalTags && g && g->AddTagsToGlobals) {
+  if (GlobalTags) {
     for (const auto& line : *GlobalTags)
       if (SameText(std::string_view(line).substr(0, line.find('=')), name)) return;
     GlobalTags->Add(name + "=" + name);

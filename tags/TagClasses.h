@@ -15,7 +15,9 @@ class TTagInfo {
   explicit TTagInfo(TSortedStrings* globalTags = nullptr) : GlobalTags(globalTags) {}
 
   std::vector<std::string> Tags;
-  TSortedStrings* GlobalTags;  // the caption list, not owned; may be absent
+  // Where the names of added tags go (the caption list, or the names a scan
+  // collects for it), not owned; absent when names are not collected.
+  TSortedStrings* GlobalTags;
 
   void AddTag(const std::string& name, const std::string& value);
   void AddTag(const std::string& name, int64_t value);

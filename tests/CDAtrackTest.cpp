@@ -105,7 +105,7 @@ TEST_F(CDAtrackTest, HandlerReadsTheDatabaseInTheDataFolder) {
   std::ofstream(g->ProgramDir() + "cdplayer.ini") << "[1A2B3C4D]\nartist=A\ntitle=Disc\n3=Song\n";
   TLibFolderItem item;
   g->Handlers.LoadDefaultHandlers(g->Registry());
-  g->Handlers.ProcessFile(Write(TrackFile(3, 0x1A2B3C4D, 750, 1200), "Track03.cda"), item);
+  g->Handlers.ProcessFile(Write(TrackFile(3, 0x1A2B3C4D, 750, 1200), "Track03.cda"), item.TagInfo, nullptr);
   EXPECT_EQ(item.TagInfo.Tags, (std::vector<std::string>{"Artist=A", "Title=Song", "Album=Disc", "DurationSec=16",
                                                          "Track=3", "TrackPositionSec=10"}));
 }

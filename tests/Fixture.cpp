@@ -40,7 +40,7 @@ TFolderNode* TLibraryTest::AddVolume(const std::string& name, const std::string&
 }
 
 TFolderNode* TLibraryTest::AddFolder(TFolderNode* parent, const std::string& name, int64_t entrySize) {
-  auto entry = std::make_unique<TLibFolderItem>(&g->TagsList);
+  auto entry = std::make_unique<TLibFolderItem>();
   entry->Name = name;
   entry->IsFolder = true;
   entry->Size = entrySize;
@@ -52,7 +52,7 @@ TFolderNode* TLibraryTest::AddFolder(TFolderNode* parent, const std::string& nam
 }
 
 TLibFolderItem* TLibraryTest::AddFile(TFolderNode* folder, const std::string& name, int64_t size, double date) {
-  auto item = std::make_unique<TLibFolderItem>(&g->TagsList);
+  auto item = std::make_unique<TLibFolderItem>();
   item->Name = name;
   item->Size = size;
   item->Date = date;

@@ -357,7 +357,7 @@ TEST_F(HandlerDispatch, EachHandlerRunsItsReaderOnItsOwnFiles) {
     calls.clear();
     files.clear();
     std::string file = MakeFile(name);
-    list.ProcessFile(file, item);
+    list.ProcessFile(file, item.TagInfo, nullptr);
     EXPECT_EQ(calls, Strings{handler}) << name;
     EXPECT_EQ(files, Strings{file}) << name;
   }
@@ -366,12 +366,12 @@ TEST_F(HandlerDispatch, EachHandlerRunsItsReaderOnItsOwnFiles) {
 TEST_F(HandlerDispatch, CommonExtensionsRunEveryHandlerInTheFixedOrder) {
   // Alphabetical order would run AAC first; the readers' order does not.
   for (int i = 0; i < list.Count(); ++i) list.Item(i)->Extensions.Add(".ALL");
-  list.ProcessFile(MakeFile("x.all"), item);
+  list.ProcessFile(MakeFile("x.all"), item.TagInfo, nullptr);
   EXPECT_EQ(calls, kReaderOrder);
 
   calls.clear();
   H("MPG").Extensions.Add(".MP3");
-  list.ProcessFile(MakeFile("song.mp3"), item);
+  list.ProcessFile(MakeFile("song.mp3"), item.TagInfo, nullptr);
   EXPECT_EQ(calls, (Strings{"MP3", "MPG"}));
   // The later handler's values win.
   EXPECT_EQ(item.TagInfo.Tags.back(), "Source=MPG");
@@ -381,44 +381,44 @@ TEST_F(HandlerDispatch, SwitchedOffHandlersAndAbsentReadersAreSkipped) {
   H("MPG").Extensions.Add(".MP3");
   H("MPG").Active = false;
   std::string song = MakeFile("song.mp3");
-  list.ProcessFile(song, item);
+  list.ProcessFile(song, item.TagInfo, nullptr);
   EXPECT_EQ(calls, Strings{"MP3"});
 
   calls.clear();
   H("MPG").Active = true;
   list.Readers()[0].Read = nullptr;  // MP3 has nothing to run yet
-  list.ProcessFile(song, item);
+  list.ProcessFile(song, item.TagInfo, nullptr);
   EXPECT_EQ(calls, Strings{"MPG"});
 
   THandlerList bare;
   bare.LoadDefaultHandlers(*store);
   TLibFolderItem untouched;
-  bare.ProcessFile(song, untouched);
+  bare.ProcessFile(song, untouched.TagInfo, nullptr);
   EXPECT_TRUE(untouched.TagInfo.Tags.empty());
 }
 
 TEST_F(HandlerDispatch, ArchivesAndMpegPlusNeverReachAReader) {
   for (const char* name : {"a.zip", "a.rar", "a.mpc", "a.mp+"}) {
-    list.ProcessFile(MakeFile(name), item);
+    list.ProcessFile(MakeFile(name), item.TagInfo, nullptr);
     EXPECT_TRUE(calls.empty()) << name;
   }
   EXPECT_TRUE(item.TagInfo.Tags.empty());
 }
 
 TEST_F(HandlerDispatch, OnlyExistingRegularFilesAreRead) {
-  list.ProcessFile(Path("missing.mp3"), item);
+  list.ProcessFile(Path("missing.mp3"), item.TagInfo, nullptr);
   fs::create_directory(Path("folder.mp3"));
-  list.ProcessFile(Path("folder.mp3"), item);
+  list.ProcessFile(Path("folder.mp3"), item.TagInfo, nullptr);
   fs::create_symlink(Path("missing.mp3"), Path("dangling.mp3"));
-  list.ProcessFile(Path("dangling.mp3"), item);
+  list.ProcessFile(Path("dangling.mp3"), item.TagInfo, nullptr);
   EXPECT_TRUE(calls.empty());
 
   // A link is catalogued as itself: what it points at is never read.
   std::string target = MakeFile("target.mp3");
   fs::create_symlink(target, Path("link.mp3"));
-  list.ProcessFile(Path("link.mp3"), item);
+  list.ProcessFile(Path("link.mp3"), item.TagInfo, nullptr);
   EXPECT_TRUE(calls.empty());
-  list.ProcessFile(target, item);
+  list.ProcessFile(target, item.TagInfo, nullptr);
   EXPECT_EQ(calls, Strings{"MP3"});
 }
 
@@ -434,7 +434,7 @@ TEST_F(HandlerDispatch, AFifoIsNeverOpened) {
   fs::create_symlink(fifo, Path("fifo-link.mp3"));
 
   for (const std::string& name : {fifo, Path("fifo-link.mp3")}) {
-    auto done = std::async(std::launch::async, [&] { list.ProcessFile(name, item); });
+    auto done = std::async(std::launch::async, [&] { list.ProcessFile(name, item.TagInfo, nullptr); });
     if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
       // Release the blocked reader so that the test can end.
       int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
