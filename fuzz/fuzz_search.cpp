@@ -1,5 +1,5 @@
-// Saved search files come from anywhere: loading any bytes never fails, and
-// what is saved from the loaded criteria loads back as the same criteria.
+// Saved search files come from anywhere: loading any bytes either refuses the
+// file with a message or gives criteria that save and load back unchanged.
 #include <unistd.h>
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/Error.h"
 #include "exchange/Search.h"
 #include "fuzz/FuzzInput.h"
 
@@ -35,7 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = tw::fuzz::WriteInputFile(data, size);
   if (path.empty()) return 0;
   tw::TSearchCriteria loaded;
-  tw::LoadSearch(loaded, path);
+  try {
+    tw::LoadSearch(loaded, path);
+  } catch (const tw::EError&) {
+    return 0;  // not a saved search: refused with a message
+  }
   if (loaded.SizeSign < 0 || loaded.SizeSign > 2 || loaded.SizeUnit < 0 || loaded.SizeUnit > 2 ||
       loaded.SizeValue < 0)
     std::abort();
