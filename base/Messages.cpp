@@ -223,10 +223,12 @@ std::string Format(const std::string& text, const std::vector<std::string>& valu
 
 namespace tw {
 
-std::string BuiltInText(const std::string& key) {
+const TMessageTable& BuiltInTable() {
   static const TMessageTable builtIn;
-  return builtIn.GetText(key);
+  return builtIn;
 }
+
+std::string BuiltInText(const std::string& key) { return BuiltInTable().GetText(key); }
 
 EError::EError(std::string key, std::vector<std::string> values)
     : std::runtime_error(Format(BuiltInText(key), values)), key_(std::move(key)), values_(std::move(values)) {}

@@ -32,7 +32,9 @@ class TMessageTable {
   std::unordered_map<std::string, size_t> index_;  // upper-case key -> first line
 };
 
-// The built-in text of a key, whatever language is chosen.
+// The built-in table, whatever language is chosen.
+const TMessageTable& BuiltInTable();
+// The built-in text of a key.
 std::string BuiltInText(const std::string& key);
 
 // The text of an error in the table's language: an EError made from a key

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "base/Operation.h"
 #include "core/LibClasses.h"
 #include "core/LibFile.h"
 #include "state/Globals.h"
@@ -364,7 +365,7 @@ static bool IsCurrent(TGlobalData& g, const std::string& file, const TLibrarySha
   if (!FileExists(file)) return false;
   try {
     TLibFile f(file, TLibFile::TMode::Read);
-    TLibObj header(g, "");
+    TLibObj header("");
     f.ReadHeader(header);
     return header.Comments == GeneratorStamp(shape);
   } catch (const std::exception&) {
@@ -379,7 +380,8 @@ bool EnsureLibrary(TGlobalData& g, const std::string& file, const TLibraryShape&
   double start = Now();
   GenerateLibrary(*g.CurrentLibrary, shape);
   double made = Now();
-  g.CurrentLibrary->SaveLibrary(file);
+  TQuietOperation quiet;
+  g.CurrentLibrary->SaveLibrary(file, quiet);
   std::printf("generated in %.1f s, saved in %.1f s\n", made - start, Now() - made);
   return true;
 }

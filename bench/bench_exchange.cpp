@@ -12,6 +12,7 @@
 
 #include "bench/BenchSupport.h"
 #include "bench/LibraryGenerator.h"
+#include "base/Operation.h"
 #include "core/LibClasses.h"
 #include "exchange/Export.h"
 #include "exchange/Import.h"
@@ -142,7 +143,8 @@ int Run(const std::string& dir) {
   const double load = BestOf(3, [&] {
     g.ResetLibrary(true);
     const double start = Now();
-    g.CurrentLibrary->LoadLibrary(file, false);
+    TQuietOperation quiet;
+    g.CurrentLibrary->LoadLibrary(file, false, quiet, g.SortVolumes);
     return Now() - start;
   });
   const TLibObj& lib = *g.CurrentLibrary;

@@ -11,6 +11,7 @@
 
 #include "bench/BenchSupport.h"
 #include "bench/LibraryGenerator.h"
+#include "base/Operation.h"
 #include "core/LibClasses.h"
 #include "core/LibFile.h"
 #include "state/Globals.h"
@@ -59,7 +60,8 @@ int Load(const std::string& file) {
   TNullHost host;
   TGlobalData g(host, file.substr(0, file.rfind('/') + 1));
   double start = Now();
-  g.CurrentLibrary->LoadLibrary(file, false);
+  TQuietOperation quiet;
+  g.CurrentLibrary->LoadLibrary(file, false, quiet, g.SortVolumes);
   double seconds = Now() - start;
   std::printf("seconds %.6f peak_kb %lld files %d\n", seconds, static_cast<long long>(PeakRssKb()),
               g.CurrentLibrary->FileCount);
@@ -109,12 +111,13 @@ int Run(const std::string& dir) {
   report.Memory("memory: peak RSS after loading", MB(best.PeakKb * 1024), fileMb, kMemoryLimit);
 
   TLibObj& lib = *g.CurrentLibrary;
-  if (!inMemory) lib.LoadLibrary(file, false);
+  TQuietOperation quiet;
+  if (!inMemory) lib.LoadLibrary(file, false, quiet, g.SortVolumes);
   std::string out = dir + "/save-test.twl";
   double save = BestOf(3, [&] {
     ::unlink(out.c_str());
     double start = Now();
-    lib.SaveLibrary(out);
+    lib.SaveLibrary(out, quiet);
     return Now() - start;
   });
   if (FileSize(out) != FileSize(file)) throw std::runtime_error("the saved library differs in size from " + file);

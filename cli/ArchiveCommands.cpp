@@ -87,6 +87,10 @@ int CmdArchive(TGlobalData& g, TCliHost& host, const TArgs& a) {
                      (!g.Handlers.ClaimsExtension("ZIP", extension) && LooksLikeRar(file));
   const size_t logged = host.LogLines;
   std::vector<TDFRARHeaderData> headers;
+  // The readers' errors and messages come as log lines of the operation.
+  TGlobalOperation run(g);
+  const TRecording recording{.Op = &run.Op()};
+  const TRecordingScope scope(lib, recording);
   lib.ListArchive(file, isRar, [&headers](const TDFRARHeaderData& h) { headers.push_back(h); });
   const bool failed = host.LogLines != logged;
 

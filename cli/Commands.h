@@ -60,7 +60,7 @@ TLibObj& OpenForReading(TGlobalData& g, TCliHost& host, const std::string& file)
 // missing file is a new, empty library to be saved there.
 TLibObj& OpenForWriting(TGlobalData& g, TCliHost& host, const std::string& file, bool create);
 // Saves the library; a Ctrl+C no longer stops anything once this starts.
-void SaveLibraryFile(TLibObj& lib, TCliHost& host, const std::string& file);
+void SaveLibraryFile(TGlobalData& g, TCliHost& host, const std::string& file);
 // Raises EError when `output` is the file `input` (links followed).
 void RefuseInputAsOutput(const std::string& output, const std::string& input);
 

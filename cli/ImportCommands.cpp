@@ -51,7 +51,7 @@ int CmdImport(TGlobalData& g, TCliHost& host, const TArgs& a) {
   LoadHandlerTable(g);
   const TImportResult result = RunTextImport(g, options);
   if (result.Failed && result.Recorded == 0) return 1;
-  SaveLibraryFile(lib, host, file);
+  SaveLibraryFile(g, host, file);
   if (result.Errors > 0) {
     std::cerr << Format(g.GetText("msgsImpRejected"), {std::to_string(result.Errors)}) << '\n';
     return 1;

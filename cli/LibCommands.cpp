@@ -13,6 +13,7 @@
 #include "base/TextUtils.h"
 #include "base/Utf8.h"
 #include "base/Error.h"
+#include "state/Commands.h"
 #include "state/Globals.h"
 
 namespace tw::cli {
@@ -77,7 +78,7 @@ int CmdNew(TGlobalData& g, TCliHost& host, const TArgs& a) {
   const std::string& file = a.Positional()[0];
   RefuseExisting(a, file);
   g.CurrentLibrary->LockForWriting(file);
-  SaveLibraryFile(*g.CurrentLibrary, host, file);
+  SaveLibraryFile(g, host, file);
   return 0;
 }
 
@@ -166,7 +167,7 @@ int CmdResave(TGlobalData& g, TCliHost& host, const TArgs& a) {
   RefuseExisting(a, out);
   g.CurrentLibrary->LockForWriting(out);
   TLibObj& lib = OpenForReading(g, host, a.Positional()[0]);
-  SaveLibraryFile(lib, host, out);
+  SaveLibraryFile(g, host, out);
   return 0;
 }
 
@@ -174,10 +175,10 @@ int CmdMerge(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 2, SIZE_MAX);
   TLibObj& lib = OpenForWriting(g, host, a.Positional()[0], false);
   for (size_t i = 1; i < a.Positional().size(); ++i) {
-    lib.OpenLibrary(a.Positional()[i], true, true);
+    OpenLibraryCommand(g, a.Positional()[i], true, true);
     if (host.ErrorShown) throw EReported{};
   }
-  SaveLibraryFile(lib, host, a.Positional()[0]);
+  SaveLibraryFile(g, host, a.Positional()[0]);
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "base/CaseFold.h"
 #include "core/LibClasses.h"
 #include "base/Error.h"
+#include "state/Commands.h"
 #include "state/Globals.h"
 
 namespace tw::cli {
@@ -36,7 +37,7 @@ std::string NearestLibraryPath(const TLibObj& lib, std::string path) {
 }  // namespace
 
 TLibObj& OpenForReading(TGlobalData& g, TCliHost& host, const std::string& file) {
-  g.CurrentLibrary->OpenLibrary(file, false, false);
+  OpenLibraryCommand(g, file, false, false);
   if (host.ErrorShown) throw EReported{};  // "File not found" was shown
   return *g.CurrentLibrary;
 }
@@ -51,10 +52,10 @@ TLibObj& OpenForWriting(TGlobalData& g, TCliHost& host, const std::string& file,
   return OpenForReading(g, host, file);
 }
 
-void SaveLibraryFile(TLibObj& lib, TCliHost& host, const std::string& file) {
+void SaveLibraryFile(TGlobalData& g, TCliHost& host, const std::string& file) {
   // The work a Ctrl+C could stop is done: from here on it would only lose it.
   host.IgnoreStop = true;
-  lib.SaveLibrary(file);
+  SaveLibraryCommand(g, file);
   host.IgnoreStop = false;
   if (host.ErrorShown) throw EReported{};
 }

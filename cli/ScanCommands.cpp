@@ -9,6 +9,7 @@
 #include "base/TextUtils.h"
 #include "core/VolumeScan.h"
 #include "base/Error.h"
+#include "state/Commands.h"
 #include "state/Globals.h"
 
 namespace tw::cli {
@@ -53,11 +54,11 @@ std::string ShortList(const std::vector<std::string>& paths) {
 // A stopped walk keeps what it recorded, as does one that could not read
 // everything: the library is saved and the tool says so through its exit
 // status, and by naming what it could not read last.
-int Finish(TLibObj& lib, TCliHost& host, const std::string& file, const std::vector<std::string>& unreadable) {
-  SaveLibraryFile(lib, host, file);
+int Finish(TGlobalData& g, TCliHost& host, const std::string& file, const std::vector<std::string>& unreadable) {
+  SaveLibraryFile(g, host, file);
   if (unreadable.empty()) return host.Interrupted ? 1 : 0;
   const std::string count = std::to_string(unreadable.size());
-  host.ShowMessage(Format(lib.Globals().GetText("errNotRead"), {count, ShortList(unreadable)}), TMsgKind::Warning);
+  host.ShowMessage(Format(g.GetText("errNotRead"), {count, ShortList(unreadable)}), TMsgKind::Warning);
   return 1;
 }
 
@@ -83,13 +84,13 @@ int CmdAdd(TGlobalData& g, TCliHost& host, const TArgs& a) {
   ReadSharedOptions(a, request);
   request.Serial = GetVolumeInfo(request.Folder, kVolumeSerial);
 
-  TLibObj& lib = OpenForWriting(g, host, file, true);
+  OpenForWriting(g, host, file, true);
   LoadHandlerTable(g);
   host.AnswerYes = a.Has("--allow-duplicate-serial");
-  std::vector<std::string> unreadable;
-  AddVolume(lib, request, &unreadable);
+  TScanResult result;
+  AddVolumeCommand(g, request, &result);  // a declined duplicate serial ends here, saving nothing
   host.AnswerYes = true;
-  return Finish(lib, host, file, unreadable);
+  return Finish(g, host, file, result.Unreadable);
 }
 
 
@@ -110,9 +111,9 @@ int CmdUpdate(TGlobalData& g, TCliHost& host, const TArgs& a) {
   TLibObj& lib = OpenForWriting(g, host, file, false);
   TFolderNode* selected = RequireLibraryPath(lib, a.Positional()[1]);
   LoadHandlerTable(g);
-  std::vector<std::string> unreadable;
-  UpdateVolume(lib, selected, request, &unreadable);
-  return Finish(lib, host, file, unreadable);
+  TScanResult result;
+  UpdateVolumeCommand(g, selected, request, &result);
+  return Finish(g, host, file, result.Unreadable);
 }
 
 }  // namespace

@@ -254,7 +254,7 @@ int RunFind(TGlobalData& g, TCliHost& host, const TArgs& a, bool dupes) {
     std::cerr << '\n' << Text(ResultsText(g, shown)) << '\n';
   }
   // Entries already replaced stay replaced, also after Stop.
-  if (replaced) SaveLibraryFile(lib, host, file);
+  if (replaced) SaveLibraryFile(g, host, file);
   if (result.Error) {
     std::cerr << "error: " << Text(*result.Error) << '\n';
     return 1;

@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     std::cerr << "tarnwex-cli " << command << ": " << e.what() << "\nsee tarnwex-cli " << command << " --help\n";
     return 2;
   } catch (const std::exception& e) {
-    std::cerr << "error: " << e.what() << "\n";
+    std::cerr << "error: " << tw::TextOf(e, globals.Messages()) << "\n";
     return 1;
   }
 }

@@ -6,7 +6,8 @@
 #include <unordered_set>
 
 #include "base/CaseFold.h"
-#include "state/Globals.h"
+#include "base/Error.h"
+#include "base/Messages.h"
 
 namespace tw {
 namespace {
@@ -266,7 +267,29 @@ void TLibColItem::LinkTo(TLibFolder* folder, TLibFolderItem* item, TColNode* nod
 
 // ------------------------------------------------------------------ TLibObj
 
-TLibObj::TLibObj(TGlobalData& globals, std::string version) : Version(std::move(version)), g_(globals) {}
+const TRecording TLibObj::kNoRecording{};
+
+TLibObj::TLibObj(std::string version) : Version(std::move(version)) {}
+
+void TLibObj::Log(const std::string& line) const {
+  if (Recording().Op) Recording().Op->Log(line);
+}
+
+std::string TLibObj::Text(const std::string& key, std::initializer_list<std::string> values) const {
+  return Recording().Op ? Recording().Op->Text(key, values) : Format(BuiltInText(key), values);
+}
+
+bool TLibObj::StatusDue() const { return Recording().Op && Recording().Op->StepDue(); }
+
+void TLibObj::Status(const std::string& status, int64_t position) const {
+  if (Recording().Op) Recording().Op->Step(status, position);
+}
+
+void TLibObj::CheckStop() const {
+  if (Recording().Op) Recording().Op->CheckStop();
+}
+
+bool TLibObj::StopRequested() const { return Recording().Op && Recording().Op->StopRequested(); }
 
 TLibObj::~TLibObj() { Clear(); }
 
@@ -299,6 +322,12 @@ TLibFolderItem* TLibObj::AddItem(TLibFolder* folder, std::unique_ptr<TLibFolderI
   if (!added) return nullptr;
   KeepSize(entry);
   return entry;
+}
+
+TFolderNode* TLibObj::AdoptVolume(TLibObj& from, int index) {
+  from.EndPathIndex();
+  if (from.CurVolumeNode == from.Folders.Top(index)) from.CurVolumeNode = from.CurFolderNode = from.CurArchiveNode = nullptr;
+  return Folders.AddTop(from.Folders.TakeTop(index));
 }
 
 void TLibObj::KeepSize(TLibFolderItem* entry) {

@@ -9,18 +9,20 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/AtomicFile.h"
 #include "base/FileLock.h"
-#include "core/NodeTree.h"
+#include "base/Operation.h"
 #include "base/StringList.h"
-#include "state/Host.h"
+#include "core/NodeTree.h"
 #include "tags/TagClasses.h"
 
 namespace tw {
 
-class TGlobalData;
+class THandlerList;
+class TMessageTable;
 class TZip;
 class TRAR;
 struct TDFRARHeaderData;
@@ -166,6 +168,24 @@ class TLibColItem {
   void LinkTo(TLibFolder* folder, TLibFolderItem* item, TColNode* node);
 };
 
+// What recording a walk or an import into a library takes besides the
+// library, for the time of one run (TRecordingScope): the operation that
+// reports and can be stopped, the handler table that reads files, where
+// the names of read tags go, and the add parameters.
+struct TRecording {
+  TOperation* Op = nullptr;                // none: silent and never stopped
+  const THandlerList* Handlers = nullptr;  // none: no file is read (entries from text)
+  TSortedStrings* TagNames = nullptr;      // none: the names are not collected
+  // With Adding, the new volume takes category, comments and location, and
+  // new folders and files take category and comments as the flags say.
+  bool Adding = false;
+  std::string Category;
+  std::string Comments;
+  std::string Location;
+  bool ApplyToFolders = false;
+  bool ApplyToFiles = false;
+};
+
 // What CheckSerialDuplicates found.
 struct TSerialCheck {
   bool Unique = true;
@@ -173,10 +193,16 @@ struct TSerialCheck {
   TFolderNode* FirstDuplicate = nullptr;
 };
 
+// The open library: both trees, the header fields and the lists.
+//
+// Threads: one thread at a time changes a library; while it does, no other
+// thread reads it (the desktop program shows it busy). A library being
+// built apart (a scan of a new volume) may be read by nobody but its
+// builder until it is spliced in.
 class TLibObj {
  public:
   // `version` empty makes a detached object that only reads a file header.
-  TLibObj(TGlobalData& globals, std::string version);
+  explicit TLibObj(std::string version = kLibraryVersion);
   ~TLibObj();
   TLibObj(const TLibObj&) = delete;
   TLibObj& operator=(const TLibObj&) = delete;
@@ -184,10 +210,6 @@ class TLibObj {
   TFolderNode* CurFolderNode = nullptr;
   TFolderNode* CurVolumeNode = nullptr;
   TFolderNode* CurArchiveNode = nullptr;
-  // Whether AddEntry looks at the file it records (tags, archive members).
-  // Off while recording entries that come from text: the names there are no
-  // files of this machine.
-  bool ReadRecordedFiles = true;
   std::string Version;
   std::string FileName;
   std::string Comments;
@@ -207,8 +229,6 @@ class TLibObj {
   TTree<TLibFolder> Folders;
   TTree<TLibColItem> Collections;
 
-  TGlobalData& Globals() const { return g_; }
-
   // --- tree upkeep ---
   // Appends a folder record as a node (top level when parent is nullptr).
   TFolderNode* AddFolderRecord(TFolderNode* parent, std::unique_ptr<TLibFolder> folder);
@@ -224,6 +244,10 @@ class TLibObj {
   void DeleteCollectionNode(TColNode* node);
   void Clear();
   void SortVolumes();
+  // Moves volume `index` of another library, with everything below it, after
+  // the volumes of this one and returns its node. The volume must have no
+  // collection links (a new scan's has none).
+  TFolderNode* AdoptVolume(TLibObj& from, int index);
 
   void RecountTotals();
   TFolderNode* FindFolderNode(TFolderNode* start, const std::string& path) const;
@@ -274,33 +298,49 @@ class TLibObj {
   // A library to be saved as `file`, which does not exist yet: a file that
   // appears there meanwhile is not replaced by the save.
   void StartNewFile(const std::string& file);
-  void OpenLibrary(const std::string& file, bool merge, bool confirm);
-  void LoadLibrary(const std::string& file, bool merge);
-  bool LibraryFileExists(const std::string& file, bool report) const;
-  void SaveToFile(const std::string& file);
+  // Reads `file` after checking its header, into this library or (merge)
+  // beside what it holds. Raises EError "errFNF" for a missing file,
+  // "errUnknownFile" for one of another format, "errDamagedFile" for damage.
+  void OpenLibrary(const std::string& file, bool merge, TOperation& op, bool sortVolumes);
+  void LoadLibrary(const std::string& file, bool merge, TOperation& op, bool sortVolumes);
+  static bool LibraryFileExists(const std::string& file);
   // Replaces `file` (the file a link there points to) by the library,
   // holding its writer's lock meanwhile and removing the temporary files
   // killed saves left. Refuses with "errFileChanged" when the file the
   // library was read from changed since.
-  void SaveLibrary(const std::string& file);
-  // `save` is the main window's Save command.
-  TMsgAnswer AskSaveChanges(const std::function<void()>& save);
-  TSerialCheck CheckSerialDuplicates(const std::string& serial, const std::string& path) const;
+  void SaveLibrary(const std::string& file, TOperation& op);
+  // The volumes of this serial and source folder, and the question that
+  // names them in the texts given.
+  TSerialCheck CheckSerialDuplicates(const std::string& serial, const std::string& path,
+                                     const TMessageTable& texts) const;
+
+  // The recording context of the run that records into this library now.
+  const TRecording& Recording() const { return recording_ ? *recording_ : kNoRecording; }
 
  private:
   void FreeFolderRecord(TLibFolder& folder);
   void UnlinkColItem(TLibColItem& item);
   // A folder record for `path` as the last child of `parent`.
   TFolderNode* AddChildFolder(TFolderNode* parent, const std::string& path);
-  void LoadRecords(class TLibFile& file, bool merge, bool is22);
-  void WriteRecords(class TLibFile& file);
+  void LoadRecords(class TLibFile& file, bool merge, bool is22, TOperation& op);
+  void WriteRecords(class TLibFile& file, TOperation& op);
 
   // The kept-size rule for an entry just recorded.
   void KeepSize(TLibFolderItem* item);
+
+  // The recording's reports: nothing when it has no operation.
+  void Log(const std::string& line) const;
+  std::string Text(const std::string& key, std::initializer_list<std::string> values = {}) const;
+  bool StatusDue() const;
+  void Status(const std::string& status, int64_t position = -1) const;
+  void CheckStop() const;
+  bool StopRequested() const;
   void IndexFolderNode(TFolderNode* node);
   TFolderNode* FindIndexed(TFolderNode* start, const std::string& path) const;
 
-  TGlobalData& g_;
+  friend class TRecordingScope;
+  static const TRecording kNoRecording;
+  const TRecording* recording_ = nullptr;
   // The file the library was last read from or saved to (links resolved),
   // and its stamp then.
   std::string stampedFile_;
@@ -315,6 +355,20 @@ class TLibObj {
   TPathIndex pathIndex_;
   // Folder records by AbsIndex while collection records are relinked.
   std::unordered_map<int32_t, TLibFolder*> relinkIndex_;
+};
+
+// Sets the recording context of a library for its scope.
+class TRecordingScope {
+ public:
+  TRecordingScope(TLibObj& lib, const TRecording& recording)
+      : lib_(lib), previous_(std::exchange(lib.recording_, &recording)) {}
+  ~TRecordingScope() { lib_.recording_ = previous_; }
+  TRecordingScope(const TRecordingScope&) = delete;
+  TRecordingScope& operator=(const TRecordingScope&) = delete;
+
+ private:
+  TLibObj& lib_;
+  const TRecording* previous_;
 };
 
 }  // namespace tw

@@ -5,7 +5,8 @@
 #include "core/LibClasses.h"
 #include "core/LibFile.h"
 #include "base/Error.h"
-#include "state/Globals.h"
+#include "base/Messages.h"
+#include "base/Operation.h"
 
 namespace tw {
 namespace {
@@ -44,11 +45,7 @@ void CheckRoom(const TLibFile& f, int64_t minSize, int64_t index, int64_t count,
 
 }  // namespace
 
-bool TLibObj::LibraryFileExists(const std::string& file, bool report) const {
-  bool exists = FileExists(file);
-  if (!exists && report) g_.Host().ShowMessage(Format(g_.GetText("errFNF"), {file}), TMsgKind::Error);
-  return exists;
-}
+bool TLibObj::LibraryFileExists(const std::string& file) { return FileExists(file); }
 
 void TLibObj::LockForWriting(const std::string& file) {
   const std::string target = ResolveLinks(file);
@@ -63,13 +60,9 @@ void TLibObj::StartNewFile(const std::string& file) {
   stamp_ = TFileStamp::Of(stampedFile_);
 }
 
-void TLibObj::OpenLibrary(const std::string& file, bool merge, bool confirm) {
-  if (confirm) {
-    std::string question = Format(g_.GetText(merge ? "confImport" : "confLoad"), {file});
-    if (g_.Host().Ask(question, TMsgButtons::OKCancel, TMsgKind::Confirmation) != TMsgAnswer::OK) return;
-  }
-  if (!LibraryFileExists(file, true)) return;
-  TLibObj header(g_, "");
+void TLibObj::OpenLibrary(const std::string& file, bool merge, TOperation& op, bool sortVolumes) {
+  if (!LibraryFileExists(file)) throw EError("errFNF", {file});
+  TLibObj header("");
   std::string why;
   {
     TLibFile f(file, TLibFile::TMode::Read);
@@ -81,15 +74,15 @@ void TLibObj::OpenLibrary(const std::string& file, bool merge, bool confirm) {
     }
   }
   if (header.Version != Version && header.Version != kLibraryVersion22) {
-    std::string text = file + ": " + g_.GetText("errUnknownFile");
+    std::string text = file + ": " + op.Text("errUnknownFile");
     if (!why.empty()) text += " (" + why + ")";
     throw EError(text);
   }
-  LoadLibrary(file, merge);
+  LoadLibrary(file, merge, op, sortVolumes);
 }
 
-void TLibObj::LoadLibrary(const std::string& file, bool merge) {
-  if (!LibraryFileExists(file, true)) return;
+void TLibObj::LoadLibrary(const std::string& file, bool merge, TOperation& op, bool sortVolumes) {
+  if (!LibraryFileExists(file)) throw EError("errFNF", {file});
   TLibFile f(file, TLibFile::TMode::Read);
   if (!merge) {
     Clear();
@@ -99,14 +92,14 @@ void TLibObj::LoadLibrary(const std::string& file, bool merge) {
     stampedFile_ = ResolveLinks(file);
     stamp_ = f.Stamp();
   }
-  TLibObj header(g_, "");
+  TLibObj header("");
   bool began = false;
   std::exception_ptr failure;
   try {
     f.ReadHeader(header);
     if (header.Version != Version && header.Version != kLibraryVersion22)
-      throw EError(file + ": " + g_.GetText("errWrongFile"));
-    g_.BeginProgress(Format(g_.GetText("msgsLoading"), {file}), f.FileSize());
+      throw EError(file + ": " + op.Text("errWrongFile"));
+    op.Begin(op.Text("msgsLoading", {file}), f.FileSize());
     began = true;
     if (!merge) {
       Comments = header.Comments;
@@ -115,7 +108,7 @@ void TLibObj::LoadLibrary(const std::string& file, bool merge) {
     FolderRecordCount = header.FolderRecordCount;
     CollectionRecordCount = header.CollectionRecordCount;
     CategoryCount = header.CategoryCount;
-    LoadRecords(f, merge, header.Version == kLibraryVersion22);
+    LoadRecords(f, merge, header.Version == kLibraryVersion22, op);
     // Counts lower than the records written: what follows would be lost
     // by the next save.
     if (f.Remaining() > 0)
@@ -124,19 +117,19 @@ void TLibObj::LoadLibrary(const std::string& file, bool merge) {
     failure = std::current_exception();
   }
   relinkIndex_.clear();
-  if (g_.SortVolumes) SortVolumes();
+  if (sortVolumes) SortVolumes();
   RecountTotals();
-  if (began) g_.EndProgress(Format(g_.GetText("msgsLoaded"), {file}));
+  if (began) op.End(op.Text("msgsLoaded", {file}));
   Modified = merge || header.Version != Version;
   if (!failure) return;
   try {
     std::rethrow_exception(failure);
   } catch (const EDamagedFile& e) {
-    throw EError(Format(g_.GetText("errDamagedFile"), {file, std::to_string(e.Offset()), e.what()}));
+    throw EError("errDamagedFile", {file, std::to_string(e.Offset()), e.what()});
   }
 }
 
-void TLibObj::LoadRecords(TLibFile& f, bool merge, bool is22) {
+void TLibObj::LoadRecords(TLibFile& f, bool merge, bool is22, TOperation& op) {
   // A merged file's folder indexes count from the first folder it adds, so
   // its collection links find its own folders.
   int64_t offset = 0;
@@ -157,8 +150,8 @@ void TLibObj::LoadRecords(TLibFile& f, bool merge, bool is22) {
     f.ReadFolder(*folder);
     if (folder->IsFolder != 0 && folder->IsFolder != 1)
       throw EDamagedFile(at, "a folder record of kind " + std::to_string(folder->IsFolder));
-    g_.StepProgress(g_.ProgressDue() ? folder->Name + "\\" : std::string(), f.Position());
-    g_.CancelCheck();
+    op.Step(op.StepDue() ? folder->Name + "\\" : std::string(), f.Position());
+    op.CheckStop();
 
     if (folder->IsFolder == 0) last = nullptr;  // a volume always starts a new top-level node
     TFolderNode* parent = ParentForLevel(last, folder->Level, at);
@@ -167,13 +160,10 @@ void TLibObj::LoadRecords(TLibFile& f, bool merge, bool is22) {
     TLibFolder* record = folder.get();
     last = AddFolderRecord(parent, std::move(folder));
 
-    if (!record->Location.empty()) {
-      Locations.Add(record->Location);
-      if (g_.AddLocationsToGlobals) g_.LocationsList.Add(record->Location);
-    }
+    if (!record->Location.empty()) Locations.Add(record->Location);
     CheckCount(at, record->ItemCount, "file entries");
     for (int32_t j = 0; j < record->ItemCount; ++j) {
-      g_.CancelCheck();
+      op.CheckStop();
       CheckRoom(f, minItem, j, record->ItemCount, "file entry");
       auto item = std::make_unique<TLibFolderItem>();
       if (is22)
@@ -195,32 +185,22 @@ void TLibObj::LoadRecords(TLibFile& f, bool merge, bool is22) {
     TColNode* parent = ParentForLevel(lastCol, item->Level, at);
     TLibColItem* c = item.get();
     lastCol = AddCollectionRecord(parent, std::move(item));
-    g_.StepProgress(g_.ProgressDue() ? Format(g_.GetText("msgsLoadingCol"), {c->Caption}) : std::string(),
-                    f.Position());
+    op.Step(op.StepDue() ? op.Text("msgsLoadingCol", {c->Caption}) : std::string(), f.Position());
     Relink(*c);
     c->AttachNode(lastCol);
-    g_.CancelCheck();
+    op.CheckStop();
   }
 
   for (int32_t i = 0; i < CategoryCount; ++i) {
     CheckRoom(f, kMinCategory, i, CategoryCount, "category");
     std::string category = f.ReadStr();
     Categories.Add(category);
-    if (g_.AddCategoriesToGlobals) g_.CategoriesList.Add(category);
-    g_.StepProgress(g_.ProgressDue() ? Format(g_.GetText("msgsLoadingCat"), {category}) : std::string(), f.Position());
-    g_.CancelCheck();
+    op.Step(op.StepDue() ? op.Text("msgsLoadingCat", {category}) : std::string(), f.Position());
+    op.CheckStop();
   }
 }
 
-void TLibObj::SaveToFile(const std::string& file) {
-  if (FileExists(file)) {
-    std::string question = Format(g_.GetText("confReplace"), {file});
-    if (g_.Host().Ask(question, TMsgButtons::OKCancel, TMsgKind::Confirmation) != TMsgAnswer::OK) return;
-  }
-  SaveLibrary(file);
-}
-
-void TLibObj::SaveLibrary(const std::string& file) {
+void TLibObj::SaveLibrary(const std::string& file, TOperation& op) {
   FileName = file;
   RecountTotals();
   const std::string target = ResolveLinks(file);
@@ -229,9 +209,9 @@ void TLibObj::SaveLibrary(const std::string& file) {
     ownLock = std::make_unique<TFileLock>(target, file, TFileLock::kDefaultWait);
   RemoveStaleTemporaries(target);
   if (target == stampedFile_ && TFileStamp::Of(target) != stamp_)
-    throw EError(Format(g_.GetText("errFileChanged"), {file}));
+    throw EError("errFileChanged", {file});
 
-  g_.BeginProgress(Format(g_.GetText("msgsSaving"), {FileName}), FolderCount);
+  TProgressScope progress(op, op.Text("msgsSaving", {FileName}), FolderCount);
   try {
     // The new file is written beside the old one and replaces it only when
     // complete and on disk: a failed or stopped save leaves the old file as it was.
@@ -242,23 +222,19 @@ void TLibObj::SaveLibrary(const std::string& file) {
       CollectionRecordCount = static_cast<int32_t>(Collections.Count());
       CategoryCount = Categories.Count();
       f.WriteHeader(*this);
-      WriteRecords(f);
+      WriteRecords(f, op);
       f.Commit();
     }
     stamp_ = out.Commit();
     stampedFile_ = target;
   } catch (const EValueTooLong& e) {
-    g_.EndProgress(std::string());
-    throw EError(Format(g_.GetText("errValueTooLong"), {e.Record(), std::to_string(e.Length())}));
-  } catch (...) {
-    g_.EndProgress(std::string());
-    throw;
+    throw EError("errValueTooLong", {e.Record(), std::to_string(e.Length())});
   }
-  g_.EndProgress(Format(g_.GetText("msgsSaved"), {FileName}));
+  progress.Close(op.Text("msgsSaved", {FileName}));
   Modified = false;
 }
 
-void TLibObj::WriteRecords(TLibFile& f) {
+void TLibObj::WriteRecords(TLibFile& f, TOperation& op) {
   int64_t written = 0;
   for (TFolderNode* n = Folders.GetFirstNode(); n; n = n->GetNext()) {
     TLibFolder& folder = *n->Data();
@@ -269,15 +245,15 @@ void TLibObj::WriteRecords(TLibFile& f) {
       throw EValueTooLong(folder.GetPath(), e.Length());
     }
     ++written;
-    g_.StepProgress(g_.ProgressDue() ? folder.GetPath() : std::string(), written);
-    g_.CancelCheck();
+    op.Step(op.StepDue() ? folder.GetPath() : std::string(), written);
+    op.CheckStop();
     for (const auto& item : folder.Items) {
       try {
         f.WriteEntry(*item);
       } catch (const EValueTooLong& e) {
         throw EValueTooLong(item->GetItemPath(), e.Length());
       }
-      g_.CancelCheck();
+      op.CheckStop();
     }
   }
   written = 0;
@@ -290,8 +266,8 @@ void TLibObj::WriteRecords(TLibFile& f) {
       throw EValueTooLong(c.Caption, e.Length());
     }
     ++written;
-    g_.StepProgress(g_.ProgressDue() ? Format(g_.GetText("msgsSavingCol"), {c.Caption}) : std::string(), written);
-    g_.CancelCheck();
+    op.Step(op.StepDue() ? op.Text("msgsSavingCol", {c.Caption}) : std::string(), written);
+    op.CheckStop();
   }
   written = 0;
   for (const auto& category : Categories) {
@@ -301,22 +277,16 @@ void TLibObj::WriteRecords(TLibFile& f) {
       throw EValueTooLong(category.substr(0, 64), e.Length());
     }
     ++written;
-    g_.StepProgress(g_.ProgressDue() ? Format(g_.GetText("msgsSavingCat"), {category}) : std::string(), written);
-    g_.CancelCheck();
+    op.Step(op.StepDue() ? op.Text("msgsSavingCat", {category}) : std::string(), written);
+    op.CheckStop();
   }
 }
 
-TMsgAnswer TLibObj::AskSaveChanges(const std::function<void()>& save) {
-  if (!Modified || !g_.ConfirmSaveChanges) return TMsgAnswer::Yes;
-  TMsgAnswer answer = g_.Host().Ask(g_.GetText("confSave"), TMsgButtons::YesNoCancel, TMsgKind::Confirmation);
-  if (answer == TMsgAnswer::Yes && save) save();
-  return answer;
-}
-
-TSerialCheck TLibObj::CheckSerialDuplicates(const std::string& serial, const std::string& path) const {
+TSerialCheck TLibObj::CheckSerialDuplicates(const std::string& serial, const std::string& path,
+                                             const TMessageTable& texts) const {
   TSerialCheck result;
-  if (!g_.CheckSerial || Folders.TopCount() == 0 || serial.empty()) return result;
-  result.Message = Format(g_.GetText("confSerDup"), {serial}) + "\r\n";
+  if (Folders.TopCount() == 0 || serial.empty()) return result;
+  result.Message = Format(texts.GetText("confSerDup"), {serial}) + "\r\n";
   int found = 0;
   for (int i = 0; i < Folders.TopCount(); ++i) {
     TFolderNode* node = Folders.Top(i);
@@ -330,7 +300,7 @@ TSerialCheck TLibObj::CheckSerialDuplicates(const std::string& serial, const std
     else if (found == 10)
       result.Message += "..\r\n";
   }
-  result.Message += "\r\n" + g_.GetText("confContinue");
+  result.Message += "\r\n" + texts.GetText("confContinue");
   return result;
 }
 

@@ -7,11 +7,11 @@
 
 #include "base/CaseFold.h"
 #include "base/DateTime.h"
+#include "base/Error.h"
 #include "core/LibClasses.h"
 #include "core/archRAR.h"
 #include "core/archZIP.h"
-#include "base/Error.h"
-#include "state/Globals.h"
+#include "tags/HandlerClasses.h"
 
 namespace tw {
 namespace {
@@ -97,10 +97,11 @@ TFolderNode* TLibObj::AddVolumeNode(const std::string& title, const std::string&
   if (IsDriveRoot(sourcePath)) volume->Name.clear();
   if (!title.empty()) volume->Name = title;
   volume->IsFolder = 0;
-  if (g_.AddingVolume) {
-    volume->Location = g_.AddLocation;
-    volume->Category = g_.AddCategory;
-    volume->Comments = g_.AddComments;
+  const TRecording& rec = Recording();
+  if (rec.Adding) {
+    volume->Location = rec.Location;
+    volume->Category = rec.Category;
+    volume->Comments = rec.Comments;
   }
   CurVolumeNode = AddFolderRecord(nullptr, std::move(volume));
   return CurVolumeNode;
@@ -142,9 +143,10 @@ TFolderNode* TLibObj::AddFolderNode(TFolderNode* start, std::string path) {
 TFolderNode* TLibObj::AddChildFolder(TFolderNode* parent, const std::string& path) {
   auto folder = std::make_unique<TLibFolder>(path);
   folder->IsFolder = 1;
-  if (g_.AddingVolume && g_.ApplyToFolders) {
-    folder->Category = g_.AddCategory;
-    folder->Comments = g_.AddComments;
+  const TRecording& rec = Recording();
+  if (rec.Adding && rec.ApplyToFolders) {
+    folder->Category = rec.Category;
+    folder->Comments = rec.Comments;
   }
   const std::string name = folder->Name;
   TFolderNode* node = AddFolderRecord(parent, std::move(folder));
@@ -156,12 +158,13 @@ TFolderNode* TLibObj::AddChildFolder(TFolderNode* parent, const std::string& pat
 
 void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t size, TDateTime date, bool isFolder,
                        bool progress) {
-  // Status texts are built only when the host will show them.
-  if (g_.ProgressDue()) g_.ShowStatus(directory + name, std::string(), false);
+  // Status texts are built only when somebody will see them.
+  if (StatusDue()) Status(directory + name);
   directory = WithSlash(std::move(directory));
+  const TRecording& rec = Recording();
   try {
-    g_.CancelCheck();
-    if (!CurVolumeNode || !CurFolderNode) throw EError(g_.GetText("infoCancel"));
+    CheckStop();
+    if (!CurVolumeNode || !CurFolderNode) throw ECanceled("infoCancel", {});
 
     if (isFolder) {
       TLibFolderItem* item = nullptr;
@@ -176,9 +179,9 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
       }
       if (item) {
         item->Found = true;
-        if (g_.AddingVolume && g_.ApplyToFolders) {
-          item->Category = g_.AddCategory;
-          item->Comments = g_.AddComments;
+        if (rec.Adding && rec.ApplyToFolders) {
+          item->Category = rec.Category;
+          item->Comments = rec.Comments;
         }
       }
       return;
@@ -189,8 +192,8 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
     const bool isNew = item == nullptr;
     const std::string fullName = directory + name;
     const std::string extension = HandlerExtension(name);
-    const bool isRar = ReadRecordedFiles && g_.Handlers.ClaimsExtension("RAR", extension);
-    const bool isArchive = ReadRecordedFiles && (isRar || g_.Handlers.ClaimsExtension("ZIP", extension)) &&
+    const bool isRar = rec.Handlers && rec.Handlers->ClaimsExtension("RAR", extension);
+    const bool isArchive = rec.Handlers && (isRar || rec.Handlers->ClaimsExtension("ZIP", extension)) &&
                            IsRegularNoFollow(fullName);
 
     if (isNew) {
@@ -202,9 +205,9 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
     if (isArchive) {
       item->IsFolder = true;
       item->Folder = containing;
-      if (g_.AddingVolume && g_.ApplyToFolders) {
-        item->Category = g_.AddCategory;
-        item->Comments = g_.AddComments;
+      if (rec.Adding && rec.ApplyToFolders) {
+        item->Category = rec.Category;
+        item->Comments = rec.Comments;
       }
       // Kept sizes count a new archive as its load will: before its folder
       // exists, so a volume never counts the archive twice.
@@ -214,24 +217,23 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
       ListArchive(fullName, isRar);
     } else {
       item->Folder = containing;
-      if (g_.AddingVolume && g_.ApplyToFiles) {
-        item->Category = g_.AddCategory;
-        item->Comments = g_.AddComments;
+      if (rec.Adding && rec.ApplyToFiles) {
+        item->Category = rec.Category;
+        item->Comments = rec.Comments;
       }
-      if (ReadRecordedFiles)
-        g_.Handlers.ProcessFile(fullName, item->TagInfo, g_.AddTagsToGlobals ? &g_.TagsList : nullptr);
+      if (rec.Handlers) rec.Handlers->ProcessFile(fullName, item->TagInfo, rec.TagNames);
     }
 
     item->Found = true;
     item->Size = size;
     item->Date = date;
     if (isNew && !isArchive) KeepSize(item);
-    if (progress) g_.StepProgress(std::string(), CurVolumeNode->Data()->KeptSize);
+    if (progress) Status(std::string(), CurVolumeNode->Data()->KeptSize);
   } catch (const ECanceled&) {
     // A stop is no fault of the entry: it stays as it was.
   } catch (const std::exception&) {
-    g_.AddMessage(Format(g_.GetText("msgsFileErr"), {directory + name}));
-    g_.StepProgress(std::string(), -1);
+    Log(Text("msgsFileErr", {directory + name}));
+    Status(std::string());
   }
 }
 
@@ -247,20 +249,24 @@ void TLibObj::ListArchive(const std::string& file, bool isRar,
         AddRarMember(header, r);
       };
       rar.OnError = [this, &file](TRAR&, const std::string& key, int) {
-        g_.AddMessage(Format(g_.GetText("msgsRarErr"), {file + ": " + g_.GetText(key)}));
+        Log(Text("msgsRarErr", {file + ": " + Text(key)}));
       };
       rar.Run();
     } catch (const std::exception& e) {
-      g_.AddMessage(Format(g_.GetText("msgsRarErr"), {file + ": " + e.what()}));
+      Log(Text("msgsRarErr", {file + ": " + e.what()}));
     }
     return;
   }
+  // The reader's messages, such as an archive without entries, are log
+  // lines like its errors: nothing stops the walk to ask.
+  auto logZip = [this, &file](const std::string& text) { Log(Text("msgsZipErr", {file + ": " + text})); };
   try {
-    TZip zip(&g_.Host());
+    TZip zip;
+    zip.OnMessage = logZip;
     zip.OnDirUpdate = [this](TZip& z) { AddZipMembers(z); };
     zip.SetZipFilename(file);
   } catch (const std::exception& e) {
-    g_.AddMessage(Format(g_.GetText("msgsZipErr"), {file + ": " + e.what()}));
+    logZip(e.what());
   }
 }
 
@@ -282,7 +288,7 @@ void TLibObj::AddRarMember(const TDFRARHeaderData& header, const TRAR& rar) {
     item->Folder = archive;
     item->Found = true;
   } catch (const std::exception&) {
-    g_.AddMessage(Format(g_.GetText("msgsRarErr"), {rar.FileName}));
+    Log(Text("msgsRarErr", {rar.FileName}));
   }
 }
 
@@ -311,7 +317,7 @@ void TLibObj::AddZipMembers(const TZip& zip) {
       item->Found = true;
     }
   } catch (const std::exception&) {
-    g_.AddMessage(Format(g_.GetText("msgsZipErr"), {zip.ZipFilename()}));
+    Log(Text("msgsZipErr", {zip.ZipFilename()}));
   }
 }
 
@@ -330,12 +336,12 @@ struct TItemFrame {
   int Next = 0;
 };
 
-// Over when no item is left or the user stopped; events get through once
-// per item.
-bool FrameOver(TGlobalData& g, const TItemFrame& frame) {
+// Over when no item is left or the user stopped; the operation hears of
+// each item.
+bool FrameOver(const TLibObj& lib, const TItemFrame& frame) {
   if (frame.Next == frame.Node->Data()->Items.Count()) return true;
-  g.PumpEvents();
-  return g.ProcessStopped;
+  if (lib.Recording().Op) lib.Recording().Op->Step(std::string(), -1);
+  return lib.Recording().Op && lib.Recording().Op->StopRequested();
 }
 
 }  // namespace
@@ -351,13 +357,13 @@ int TLibObj::MarkItems(TFolderNode* node, bool value) {
   };
   while (!stack.empty()) {
     TItemFrame& frame = stack.back();
-    if (FrameOver(g_, frame)) {
+    if (FrameOver(*this, frame)) {
       stack.pop_back();
       if (!stack.empty()) markNext(stack.back());
       continue;
     }
     TLibFolderItem* item = frame.Node->Data()->Items[frame.Next];
-    if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsAnalyzing"), {item->GetItemPath()}), {}, false);
+    if (StatusDue()) Status(Text("msgsAnalyzing", {item->GetItemPath()}));
     TFolderNode* child = item->IsFolder ? frame.Children.Find(item->Name) : nullptr;
     if (child)
       stack.emplace_back(child);
@@ -393,13 +399,13 @@ int TLibObj::RemoveUnmarkedItems(TFolderNode* node) {
   stack.emplace_back(node);
   while (!stack.empty()) {
     TItemFrame& frame = stack.back();
-    if (FrameOver(g_, frame)) {
+    if (FrameOver(*this, frame)) {
       stack.pop_back();
       if (!stack.empty()) ++stack.back().Next;
       continue;
     }
     TLibFolderItem* item = frame.Node->Data()->Items[frame.Next];
-    if (g_.ProgressDue()) g_.ShowStatus(Format(g_.GetText("msgsChecking"), {item->GetItemPath()}), {}, false);
+    if (StatusDue()) Status(Text("msgsChecking", {item->GetItemPath()}));
     TFolderNode* child = item->IsFolder ? frame.Children.Find(item->Name) : nullptr;
     if (!item->Found) {
       if (child) {
@@ -418,11 +424,12 @@ int TLibObj::RemoveUnmarkedItems(TFolderNode* node) {
 }
 
 void TLibObj::ApplyAddDefaults(TFolderNode* node, bool force) {
-  if (!g_.AddingVolume || !node) return;
-  auto itemRule = [this](TLibFolderItem* item, bool forced) {
-    if (g_.ApplyToFiles || (item->IsFolder && (forced || g_.ApplyToFolders))) {
-      item->Category = g_.AddCategory;
-      item->Comments = g_.AddComments;
+  const TRecording& rec = Recording();
+  if (!rec.Adding || !node) return;
+  auto itemRule = [&rec](TLibFolderItem* item, bool forced) {
+    if (rec.ApplyToFiles || (item->IsFolder && (forced || rec.ApplyToFolders))) {
+      item->Category = rec.Category;
+      item->Comments = rec.Comments;
     }
   };
   // The branch in tree order; only its own folder is forced.
@@ -430,9 +437,9 @@ void TLibObj::ApplyAddDefaults(TFolderNode* node, bool force) {
   for (TFolderNode* n = node; n != end; n = n->GetNext()) {
     const bool forced = force && n == node;
     TLibFolder* folder = n->Data();
-    if (forced || g_.ApplyToFolders) {
-      folder->Category = g_.AddCategory;
-      folder->Comments = g_.AddComments;
+    if (forced || rec.ApplyToFolders) {
+      folder->Category = rec.Category;
+      folder->Comments = rec.Comments;
       if (folder->Parent)
         if (TLibFolderItem* entry = folder->Parent->Items.Find(folder->Name)) itemRule(entry, forced);
     }

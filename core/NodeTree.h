@@ -98,6 +98,34 @@ class TTree {
     indexValid_ = false;
   }
 
+  // Takes a top-level node with its subtree out of the tree.
+  std::unique_ptr<Node> TakeTop(int index) {
+    std::unique_ptr<Node> owned = std::move(top_[index]);
+    top_.erase(top_.begin() + index);
+    for (size_t i = index; i < top_.size(); ++i) top_[i]->pos_ = i;
+    size_t moved = 0;
+    for (Node* n = owned.get(); n; n = NextWithin(n, owned.get())) ++moved;
+    count_ -= moved;
+    indexValid_ = false;
+    return owned;
+  }
+
+  // Appends a node taken from another tree, with its subtree, after the
+  // last top-level node.
+  Node* AddTop(std::unique_ptr<Node> node) {
+    size_t moved = 0;
+    for (Node* n = node.get(); n; n = NextWithin(n, node.get())) {
+      n->tree_ = this;
+      ++moved;
+    }
+    node->parent_ = nullptr;
+    node->pos_ = top_.size();
+    top_.push_back(std::move(node));
+    count_ += moved;
+    indexValid_ = false;
+    return top_.back().get();
+  }
+
   void Clear() {
     for (auto& n : top_) count_ -= DestroySubtree(std::move(n));
     top_.clear();
@@ -146,6 +174,16 @@ class TTree {
     const Node* p = last_;
     while (p && p->level_ > n->level_) p = p->parent_;
     return p == n;
+  }
+
+  // The node after `n` in pre-order within the subtree of `root`.
+  static Node* NextWithin(Node* n, Node* root) {
+    if (!n->children_.empty()) return n->children_.front().get();
+    for (; n && n != root; n = n->parent_) {
+      const auto& siblings = n->parent_->children_;
+      if (n->pos_ + 1 < siblings.size()) return siblings[n->pos_ + 1].get();
+    }
+    return nullptr;
   }
 
   // Frees a subtree without recursion; returns the number of nodes freed.

@@ -1,9 +1,9 @@
 #include "core/VolumeScan.h"
 
 #include "base/DateTime.h"
-#include "core/FileFind.h"
 #include "base/Error.h"
-#include "state/Globals.h"
+#include "core/FileFind.h"
+#include "tags/HandlerClasses.h"
 
 namespace tw {
 namespace {
@@ -19,16 +19,6 @@ TDateTime DateOf(const TSearchRec& rec) {
   return TryUnixToDateTimeUtc(static_cast<std::time_t>(rec.MTime), rec.MTimeNsec, date) ? date : NowDateTime();
 }
 
-// The add parameters hold only while a command runs, also when it fails.
-class TAddingVolume {
- public:
-  explicit TAddingVolume(TGlobalData& g) : g_(g) { g_.AddingVolume = true; }
-  ~TAddingVolume() { g_.AddingVolume = false; }
-
- private:
-  TGlobalData& g_;
-};
-
 class TPathIndexScope {
  public:
   TPathIndexScope(TLibObj& lib, TFolderNode* volume) : lib_(lib) { lib_.BeginPathIndex(volume); }
@@ -37,15 +27,6 @@ class TPathIndexScope {
  private:
   TLibObj& lib_;
 };
-
-void SetAddParameters(TGlobalData& g, const std::string& category, const std::string& comments, bool toFolders,
-                      bool toFiles, bool foldersOnly) {
-  g.AddCategory = category;
-  g.AddComments = comments;
-  g.ApplyToFolders = toFolders;
-  g.ApplyToFiles = toFiles;
-  g.FoldersOnly = foldersOnly;
-}
 
 // What a walk limited by levels or to folders never looked at is not
 // missing: the entries below the level limit, and files when only folders
@@ -63,75 +44,96 @@ void KeepUnwalked(TFolderNode* selected, int32_t levels, bool foldersOnly) {
 }  // namespace
 
 std::vector<std::string> ScanFolder(TLibObj& lib, const std::string& root, int32_t levels, bool foldersOnly) {
-  TGlobalData& g = lib.Globals();
+  TOperation* op = lib.Recording().Op;
+  auto stopped = [op] { return op && op->StopRequested(); };
   TPathIndexScope index(lib, lib.CurVolumeNode);
   TFileSearch finder;
   // The scan uses the events only, and walks its folder however deep it lies.
   finder.CollectNames = false;
   finder.SpecLimit = std::string::npos;
   finder.OnDirectory = [&](const std::string& dir, const TSearchRec& rec) {
-    if (g.ProcessStopped)
+    if (stopped())
       finder.Aborted = true;
     else
       lib.AddFolderPath(dir, DateOf(rec));
   };
   finder.OnFile = [&](const std::string& dir, const TSearchRec& rec) {
-    if (g.ProcessStopped) finder.Aborted = true;
+    if (stopped()) finder.Aborted = true;
     lib.AddEntry(dir, rec.Name, rec.Size, DateOf(rec), rec.IsDirectory(), true);
   };
   std::vector<std::string> unreadable;
   // What could not be read may still be there: an update must not take it
   // for gone.
   finder.OnUnreadable = [&](const std::string& path, const std::string& error) {
-    g.AddMessage(Format(g.GetText("errReadFolder"), {path, error}));
+    if (op) op->Log(op->Text("errReadFolder", {path, error}));
     lib.KeepUnreadable(lib.CurVolumeNode, path);
     unreadable.push_back(path);
   };
-  finder.OnIdle = [&] { g.PumpEvents(); };
+  finder.OnIdle = [&] {
+    if (op) op->Step(std::string(), -1);
+  };
   finder.Start(WithSlash(root) + "*.*", levels, foldersOnly);
   return unreadable;
 }
 
-TFolderNode* AddVolume(TLibObj& lib, const TAddVolumeRequest& request, std::vector<std::string>* unreadable) {
-  TGlobalData& g = lib.Globals();
+std::unique_ptr<TLibObj> ScanVolume(const TAddVolumeRequest& request, TOperation& op, TScanResult& result) {
   const std::string root = WithSlash(request.Folder);
+  auto scanned = std::make_unique<TLibObj>();
+  const TRecording recording{.Op = &op,
+                             .Handlers = request.Handlers.get(),
+                             .TagNames = &result.TagNames,
+                             .Adding = true,
+                             .Category = request.Category,
+                             .Comments = request.Comments,
+                             .Location = request.Location,
+                             .ApplyToFolders = request.ApplyToFolders,
+                             .ApplyToFiles = request.ApplyToFiles};
+  TRecordingScope scope(*scanned, recording);
+  scanned->NewVolume(root, request.Title, request.Serial);
+  result.Unreadable = ScanFolder(*scanned, root, request.Levels, request.FoldersOnly);
+  return scanned;
+}
 
-  TSerialCheck check = lib.CheckSerialDuplicates(request.Serial, root);
-  if (!check.Unique &&
-      g.Host().Ask(check.Message, TMsgButtons::YesNo, TMsgKind::Confirmation) != TMsgAnswer::Yes)
-    throw EError(g.GetText("infoCancel"));
-
-  SetAddParameters(g, request.Category, request.Comments, request.ApplyToFolders, request.ApplyToFiles,
-                   request.FoldersOnly);
-  g.AddLocation = request.Location;
-  g.BeginProgress(Format(g.GetText("msgsAdding"), {root}), ScanTotal(root));
-  TAddingVolume adding(g);
-  lib.NewVolume(root, request.Title, request.Serial);
-  TFolderNode* volume = lib.CurVolumeNode;
-  std::vector<std::string> unread = ScanFolder(lib, root, request.Levels, request.FoldersOnly);
-  if (unreadable) *unreadable = std::move(unread);
-  if (g.SortVolumes) lib.SortVolumes();
-  // The closing summary counts the library with the new volume.
-  lib.RecountTotals();
-  g.EndProgress(Format(g.GetText("msgsAdded"), {lib.FileName}));
+TFolderNode* SpliceVolume(TLibObj& lib, std::unique_ptr<TLibObj> scanned, bool sortVolumes) {
+  TFolderNode* volume = lib.AdoptVolume(*scanned, 0);
+  if (sortVolumes) lib.SortVolumes();
   lib.RecountTotals();
   lib.Modified = true;
   return volume;
 }
 
-void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& request,
-                  std::vector<std::string>* unreadable) {
+TFolderNode* AddVolume(TLibObj& lib, const TAddVolumeRequest& request, TOperation& op, bool sortVolumes,
+                       TScanResult* result) {
+  const std::string root = WithSlash(request.Folder);
+  TScanResult own;
+  TScanResult& r = result ? *result : own;
+  TProgressScope progress(op, op.Text("msgsAdding", {root}), ScanTotal(root));
+  TFolderNode* volume = SpliceVolume(lib, ScanVolume(request, op, r), sortVolumes);
+  // The closing summary counts the library with the new volume.
+  progress.Close(op.Text("msgsAdded", {lib.FileName}));
+  return volume;
+}
+
+void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& request, TOperation& op,
+                  TScanResult* result) {
   if (!selected) return;
-  TGlobalData& g = lib.Globals();
-  SetAddParameters(g, request.Category, request.Comments, request.ApplyToFolders, request.ApplyToFiles,
-                   request.FoldersOnly);
+  TScanResult own;
+  TScanResult& r = result ? *result : own;
   struct TClose {
     TLibObj& Lib;
     ~TClose() { Lib.Modified = true; }
   } close{lib};
+  const TRecording recording{.Op = &op,
+                             .Handlers = request.Handlers.get(),
+                             .TagNames = &r.TagNames,
+                             .Adding = true,
+                             .Category = request.Category,
+                             .Comments = request.Comments,
+                             .ApplyToFolders = request.ApplyToFolders,
+                             .ApplyToFiles = request.ApplyToFiles};
+  TRecordingScope scope(lib, recording);
 
   if (request.Folder.empty()) {
-    TAddingVolume adding(g);
     lib.ApplyAddDefaults(selected, true);
     return;
   }
@@ -146,32 +148,30 @@ void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& req
     std::string below = selected->Data()->GetSourcePath().substr(volume->SourcePath.size());
     if (root.size() < below.size() || root.compare(root.size() - below.size(), below.size(), below) != 0 ||
         root.size() == below.size())
-      throw EError(Format(g.GetText("errUpdateSource"), {selected->Data()->GetPath(), root}));
+      throw EError("errUpdateSource", {selected->Data()->GetPath(), root});
     volumeRoot = root.substr(0, root.size() - below.size());
   }
 
-  g.AddMessage(Format(g.GetText("msgsUpdating"), {root}));
-  g.ProgressStart = NowDateTime();
-  TAddingVolume adding(g);
-  g.SetProcessStopped(false);
+  op.Log(op.Text("msgsUpdating", {root}));
+  // The update runs without a bar: an empty caption.
+  TProgressScope progress(op, std::string(), 0);
   if (request.DeleteMissing) {
-    g.AddMessage(Format(g.GetText("msgsAnalyzing"), {root}));
+    op.Log(op.Text("msgsAnalyzing", {root}));
     const int n = lib.MarkItems(selected, false);
-    g.AddMessage(Format(g.GetText("msgsAnalyzed"), {std::to_string(n)}));
+    op.Log(op.Text("msgsAnalyzed", {std::to_string(n)}));
   }
   lib.CurVolumeNode = volumeNode;
   if (volume->Serial.empty()) volume->Serial = request.Serial;
   volume->SourcePath = volumeRoot;
-  std::vector<std::string> unread = ScanFolder(lib, root, request.Levels, request.FoldersOnly);
-  if (unreadable) *unreadable = std::move(unread);
+  r.Unreadable = ScanFolder(lib, root, request.Levels, request.FoldersOnly);
   if (request.DeleteMissing) {
     KeepUnwalked(selected, request.Levels, request.FoldersOnly);
-    g.AddMessage(Format(g.GetText("msgsDeleting"), {root}));
+    op.Log(op.Text("msgsDeleting", {root}));
     const int n = lib.RemoveUnmarkedItems(selected);
-    g.AddMessage(Format(g.GetText("msgsDeleted"), {std::to_string(n)}));
+    op.Log(op.Text("msgsDeleted", {std::to_string(n)}));
   }
   lib.RecountTotals();
-  g.EndProgress(Format(g.GetText("msgsUpdated"), {root}));
+  progress.Close(op.Text("msgsUpdated", {root}));
   lib.RecountTotals();
 }
 

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "base/Error.h"
-#include "state/Host.h"
 #include "base/FileInput.h"
 
 namespace tw {
@@ -173,15 +172,13 @@ void ReadSharedFields(const uint8_t* p, ZipDirEntry& e) {
 
 }  // namespace
 
-TZip::TZip(THost* host) : host_(host) {}
-
 void TZip::SetZipFilename(const std::string& fileName) {
   zipFilename_ = fileName;
   Read();
 }
 
 void TZip::Message(const std::string& text) {
-  if (showMessages_ && host_) host_->ShowMessage(zipFilename_ + ": " + text, TMsgKind::Error);
+  if (showMessages_ && OnMessage) OnMessage(text);
 }
 
 void TZip::Read() {

@@ -16,7 +16,6 @@
 
 namespace tw {
 
-class THost;
 class TFileInput;
 
 // One member: the fields of the local file header that follow its signature
@@ -45,8 +44,7 @@ class TZip {
  public:
   using TDirUpdateEvent = std::function<void(TZip&)>;
 
-  // The message box goes through the host; without one nothing is shown.
-  explicit TZip(THost* host = nullptr);
+  TZip() = default;
 
   const std::string& ZipFilename() const { return zipFilename_; }
   // Stores the name and reads the archive at once. Raises OnDirUpdate in any
@@ -61,6 +59,9 @@ class TZip {
   void SetShowMessages(bool show) { showMessages_ = show; }
 
   TDirUpdateEvent OnDirUpdate;
+  // The reader's messages ("No valid zip entries found"), with the show
+  // messages flag set; none: they go unseen.
+  std::function<void(const std::string& text)> OnMessage;
 
   int Count() const { return static_cast<int>(entries_.size()); }
   const ZipDirEntry& Entry(int index) const { return entries_.at(static_cast<size_t>(index)); }
@@ -78,7 +79,6 @@ class TZip {
   std::string WalkLocalHeaders(const TFileInput& in);
   void Message(const std::string& text);
 
-  THost* host_ = nullptr;
   std::string zipFilename_;
   bool showMessages_ = true;
   bool fromCentral_ = false;

@@ -11,13 +11,15 @@
 #include <unordered_map>
 
 #include "base/CaseFold.h"
+#include "base/Error.h"
+#include "base/FileInput.h"
+#include "base/FileUtils.h"
+#include "base/Messages.h"
+#include "base/Operation.h"
+#include "base/TextUtils.h"
 #include "core/LibClasses.h"
 #include "core/LibFile.h"
-#include "base/TextUtils.h"
-#include "base/Error.h"
-#include "base/FileUtils.h"
 #include "state/Globals.h"
-#include "base/FileInput.h"
 
 namespace tw {
 namespace {
@@ -30,12 +32,12 @@ bool IsRequiredField(std::string_view name) { return name == "Volume" || name ==
 // The whole file; errors name the file as the log shows it. Only a regular
 // file is read, opened without blocking: a FIFO named like a text waits for
 // nobody.
-std::string ReadWholeFile(TGlobalData& g, const std::string& file) {
+std::string ReadImportFile(const std::string& file) {
   const TFileInput in(file);
   std::string text;
   if (ReadWholeFile(in, text)) return text;
-  if (in.ErrorCode() == ENOENT) throw EError(Format(g.GetText("errFNF"), {file}));
-  throw EError(Format(g.GetText("errReadFolder"), {file, in.ErrorText()}));
+  if (in.ErrorCode() == ENOENT) throw EError("errFNF", {file});
+  throw EError("errReadFolder", {file, in.ErrorText()});
 }
 
 // The parts of a library path between its backslashes; empty parts (a
@@ -50,17 +52,16 @@ std::vector<std::string> PathParts(std::string_view path) {
 }
 
 // A name that cannot become one component of a source path.
-void CheckComponent(const TGlobalData& g, const std::string& name) {
-  if (name.empty() || name.find('/') != std::string::npos)
-    throw EError(Format(g.GetText("errImpName"), {"\"" + name + "\""}));
+void CheckComponent(const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos) throw EError("errImpName", {"\"" + name + "\""});
 }
 
 // A text the library file cannot hold whole: a NUL would end it there, and
 // no stored text is longer than 65535 bytes.
-void CheckStorable(const TGlobalData& g, const char* field, std::string_view text) {
-  if (text.find('\0') != std::string_view::npos) throw EError(Format(g.GetText("errImpNul"), {field}));
+void CheckStorable(const char* field, std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) throw EError("errImpNul", {field});
   if (text.size() > static_cast<size_t>(kMaxValueLength))
-    throw EError(Format(g.GetText("errImpLong"), {field, std::to_string(text.size())}));
+    throw EError("errImpLong", {field, std::to_string(text.size())});
 }
 
 // A line's key as the log shows it: a NUL byte as "\0".
@@ -119,8 +120,8 @@ TDateTime ParseImportDate(std::string_view text) {
 
 // ------------------------------------------------------------ TTextImport
 
-TTextImport::TTextImport(TGlobalData& globals, TImportOptions options)
-    : g_(globals), options_(std::move(options)), delimiter_(ImportDelimiter(options_.Separator)) {
+TTextImport::TTextImport(TImportOptions options)
+    : options_(std::move(options)), delimiter_(ImportDelimiter(options_.Separator)) {
   for (const TImportField& f : options_.Fields)
     if ((f.Checked || IsRequiredField(f.Name)) &&
         std::find(checked_.begin(), checked_.end(), f.Name) == checked_.end())
@@ -203,7 +204,7 @@ class TKeyIndex {
 // two files here; the first line of a key wins. A file of a million lines
 // is sorted by small records: each volume's rank and the folded key in one
 // shared buffer.
-std::vector<TImportObj> TTextImport::ReadObjects(const std::string& text) const {
+std::vector<TImportObj> TTextImport::ReadObjects(const std::string& text, TOperation& op) const {
   const std::vector<std::string> lines = SplitLines(text);
   std::vector<TImportObj> objects;
   objects.reserve(lines.size());
@@ -218,9 +219,8 @@ std::vector<TImportObj> TTextImport::ReadObjects(const std::string& text) const 
       // More columns than fields: the field list is likely not the file's.
       if (!columnsTold && parser.Tokens().size() > checked_.size()) {
         columnsTold = true;
-        g_.AddMessage(Format(g_.GetText("msgsImpColumns"), {std::to_string(n + 1),
-                                                           std::to_string(parser.Tokens().size()),
-                                                           std::to_string(checked_.size())}));
+        op.Log(op.Text("msgsImpColumns", {std::to_string(n + 1), std::to_string(parser.Tokens().size()),
+                                          std::to_string(checked_.size())}));
       }
       if (keys.Insert(objects, obj.FullKey, static_cast<uint32_t>(objects.size()))) objects.push_back(std::move(obj));
     }
@@ -297,35 +297,37 @@ void TTextImport::BuildFolderChain(TLibObj& lib, const TImportObj& obj) {
   haveChain_ = true;
 }
 
-void TTextImport::ApplyColumns(TLibObj& lib, const TImportObj& obj) {
+void TTextImport::ApplyColumns(TLibObj& lib, const TImportObj& obj, TImportResult& result) {
   TLibFolderItem* item = lib.CurFolderNode->Data()->Items.FindExact(obj.Name);
   if (!item) throw EError(obj.FullKey);
   if (ColumnOf("Category") > 0 && !obj.Category.empty()) {
     item->Category = obj.Category;
-    AddUnique(lib.Categories, g_.AddCategoriesToGlobals ? &g_.CategoriesList : nullptr, obj.Category);
+    if (lib.Categories.IndexOf(obj.Category) < 0) result.NewCategories.push_back(obj.Category);
+    AddUnique(lib.Categories, nullptr, obj.Category);
   }
   if (ColumnOf("Comments") > 0 && !obj.Comments.empty()) item->Comments = obj.Comments;
   TLibFolder* volume = runVolume_->Data();
   if (ColumnOf("Location") > 0 && !obj.Location.empty() && volume->Location.empty()) {
     volume->Location = obj.Location;
-    AddUnique(lib.Locations, g_.AddLocationsToGlobals ? &g_.LocationsList : nullptr, obj.Location);
+    if (lib.Locations.IndexOf(obj.Location) < 0) result.NewLocations.push_back(obj.Location);
+    AddUnique(lib.Locations, nullptr, obj.Location);
   }
 }
 
-void TTextImport::RecordObject(TLibObj& lib, const TImportObj& obj) {
+void TTextImport::RecordObject(TLibObj& lib, const TImportObj& obj, TImportResult& result) {
   // A line that cannot be recorded leaves no empty volume behind.
-  CheckStorable(g_, "Name", obj.Name);
-  CheckStorable(g_, "Volume", obj.Volume + "/");  // also the volume's source path
-  CheckStorable(g_, "VolumeSerialNo", obj.Serial);
-  CheckStorable(g_, "Category", obj.Category);
-  CheckStorable(g_, "Comments", obj.Comments);
-  CheckStorable(g_, "Location", obj.Location);
-  CheckComponent(g_, obj.Name);
+  CheckStorable("Name", obj.Name);
+  CheckStorable("Volume", obj.Volume + "/");  // also the volume's source path
+  CheckStorable("VolumeSerialNo", obj.Serial);
+  CheckStorable("Category", obj.Category);
+  CheckStorable("Comments", obj.Comments);
+  CheckStorable("Location", obj.Location);
+  CheckComponent(obj.Name);
   if (obj.Path != checkedPath_) {
-    if (obj.Path.find('\0') != std::string::npos) throw EError(Format(g_.GetText("errImpNul"), {"Path"}));
+    if (obj.Path.find('\0') != std::string::npos) throw EError("errImpNul", {"Path"});
     for (const std::string& part : PathParts(obj.Path)) {
-      CheckStorable(g_, "Path", part);
-      CheckComponent(g_, part);
+      CheckStorable("Path", part);
+      CheckComponent(part);
     }
     checkedPath_ = obj.Path;
   }
@@ -339,62 +341,71 @@ void TTextImport::RecordObject(TLibObj& lib, const TImportObj& obj) {
   // never leaves the previous volume's folder current.
   if (!haveChain_ || obj.Path != prevPath_) BuildFolderChain(lib, obj);
   lib.AddEntry(folderSource_, obj.Name, obj.Size, obj.Date, false, false);
-  ApplyColumns(lib, obj);
+  ApplyColumns(lib, obj, result);
 }
 
-TImportResult TTextImport::Import() {
+TImportResult TTextImport::Import(TLibObj& lib, TOperation& op) {
   TImportResult result;
-  TLibObj& lib = *g_.CurrentLibrary;
   const std::string& file = options_.FileName;
-  g_.ProcessStopped = false;
   inRun_ = false;
   runVolume_ = nullptr;
   checkedPath_.clear();
   // The lines name files of the medium the text was written from, never
-  // files of this machine: nothing is read from whatever the names
-  // resolve to here.
-  const bool readFiles = lib.ReadRecordedFiles;
-  lib.ReadRecordedFiles = false;
+  // files of this machine: the recording reads no file.
+  const TRecording recording{.Op = &op};
+  const TRecordingScope scope(lib, recording);
   try {
-    if (file.empty()) throw EError(g_.GetText("errFileEmpty"));
-    const std::vector<TImportObj> objects = ReadObjects(ReadWholeFile(g_, file));
+    if (file.empty()) throw EError("errFileEmpty", {});
+    const std::vector<TImportObj> objects = ReadObjects(ReadImportFile(file), op);
     result.Lines = static_cast<int>(objects.size());
-    g_.BeginProgress(Format(g_.GetText("msgsImporting"), {file}), result.Lines);
+    op.Begin(op.Text("msgsImporting", {file}), result.Lines);
     for (size_t q = 0; q < objects.size(); ++q) {
-      g_.StepProgress(std::string(), static_cast<int64_t>(q));
-      g_.CancelCheck();
+      op.Step(std::string(), static_cast<int64_t>(q));
+      op.CheckStop();
       try {
-        RecordObject(lib, objects[q]);
+        RecordObject(lib, objects[q], result);
         ++result.Recorded;
       } catch (const std::exception& e) {
+        // A stop ends the recording of this line too: no fault of the line.
+        if (op.StopRequested()) throw ECanceled("infoCancel", {});
         ++result.Errors;
-        g_.AddMessage(Format(g_.GetText("msgsImpErr"), {ShownKey(objects[q].FullKey) + ": " + e.what()}));
+        op.Log(op.Text("msgsImpErr", {ShownKey(objects[q].FullKey) + ": " + TextOf(e, op.Texts())}));
       }
     }
   } catch (const std::exception& e) {
     result.Failed = true;
-    result.Error = e.what();
-    g_.ShowStatus(e.what(), Format(g_.GetText("msgsImportFailed"), {file}), true);
+    result.Error = TextOf(e, op.Texts());
+    op.Show(result.Error);
+    op.Log(op.Text("msgsImportFailed", {file}));
   }
-  lib.ReadRecordedFiles = readFiles;
   lib.EndPathIndex();
   // The summary counts the library with what was recorded.
   lib.RecountTotals();
-  g_.EndProgress(Format(g_.GetText("msgsImported"), {file}));
   lib.Modified = true;
-  g_.ProcessStopped = true;
+  op.End(op.Text("msgsImported", {file}));
+  return result;
+}
+
+TImportResult RunTextImport(TGlobalData& globals, const TImportOptions& options, TOperation& op) {
+  TLibObj& lib = *globals.CurrentLibrary;
+  TImportResult result = TTextImport(options).Import(lib, op);
+  if (globals.AddCategoriesToGlobals)
+    for (const std::string& category : result.NewCategories) AddUnique(globals.CategoriesList, nullptr, category);
+  if (globals.AddLocationsToGlobals)
+    for (const std::string& location : result.NewLocations) AddUnique(globals.LocationsList, nullptr, location);
+  // The closing steps report as one more bracket without a bar.
+  TProgressScope closing(op, std::string(), 0);
+  lib.RecountTotals();
+  if (globals.SortVolumes) lib.SortVolumes();
+  lib.Modified = true;
+  globals.AddingVolume = false;
+  closing.Close(op.Text("msgsAdded", {lib.FileName}));
   return result;
 }
 
 TImportResult RunTextImport(TGlobalData& globals, const TImportOptions& options) {
-  TImportResult result = TTextImport(globals, options).Import();
-  TLibObj& lib = *globals.CurrentLibrary;
-  lib.RecountTotals();
-  if (globals.SortVolumes) lib.SortVolumes();
-  globals.EndProgress(Format(globals.GetText("msgsAdded"), {lib.FileName}));
-  lib.Modified = true;
-  globals.AddingVolume = false;
-  return result;
+  TGlobalOperation run(globals);
+  return RunTextImport(globals, options, run);
 }
 
 }  // namespace tw

@@ -14,6 +14,7 @@ namespace tw {
 
 class TGlobalData;
 class TLibObj;
+class TOperation;
 class TLibFolder;
 template <typename T>
 class TTreeNode;
@@ -65,6 +66,9 @@ struct TImportResult {
   int Lines = 0;
   int Recorded = 0;
   int Errors = 0;
+  // Categories and locations the lines brought that the library lacked.
+  std::vector<std::string> NewCategories;
+  std::vector<std::string> NewLocations;
 };
 
 // The separator character of a separator choice: "," for "Comma", a tab for
@@ -78,29 +82,31 @@ int64_t ParseImportSize(std::string_view text);
 // is no such date.
 TDateTime ParseImportDate(std::string_view text);
 
+// One import run. Used on the operation's thread only; the library is
+// changed by nobody else meanwhile.
 class TTextImport {
  public:
-  TTextImport(TGlobalData& globals, TImportOptions options);
+  explicit TTextImport(TImportOptions options);
 
   // The 1-based column of a field among the checked ones; 0 when unchecked.
   int ColumnOf(std::string_view field) const;
   TImportObj ParseLine(std::string_view line) const;
   // The same with a parser kept for many lines.
   TImportObj ParseLine(TStringParser& parser, std::string_view line) const;
-  // Reads the file and records its lines into the current library. Never
-  // throws: a failed run is logged and reported in the result.
-  TImportResult Import();
+  // Reads the file and records its lines into `lib`. Never throws: a
+  // failed or stopped run is logged and reported in the result, with the
+  // lines recorded until then kept.
+  TImportResult Import(TLibObj& lib, TOperation& op);
 
   const std::vector<std::string>& CheckedFields() const { return checked_; }
 
  private:
-  std::vector<TImportObj> ReadObjects(const std::string& text) const;
-  void RecordObject(TLibObj& lib, const TImportObj& obj);
+  std::vector<TImportObj> ReadObjects(const std::string& text, TOperation& op) const;
+  void RecordObject(TLibObj& lib, const TImportObj& obj, TImportResult& result);
   void StartVolume(TLibObj& lib, const TImportObj& obj);
   void BuildFolderChain(TLibObj& lib, const TImportObj& obj);
-  void ApplyColumns(TLibObj& lib, const TImportObj& obj);
+  void ApplyColumns(TLibObj& lib, const TImportObj& obj, TImportResult& result);
 
-  TGlobalData& g_;
   TImportOptions options_;
   char delimiter_;
   std::vector<std::string> checked_;
@@ -119,8 +125,11 @@ class TTextImport {
 };
 
 // The Import text command: the import, then the totals, the volume order,
-// the "Added" summary, the modified mark and the cleared adding flag.
-// Returns the run's result; the caller selects the current volume.
+// the "Added" summary, the modified mark and the cleared adding flag; the
+// new categories and locations go into the global lists as the options
+// say. Returns the run's result; the caller selects the current volume.
+TImportResult RunTextImport(TGlobalData& globals, const TImportOptions& options, TOperation& op);
+// The same on the caller's thread with the program's own progress display.
 TImportResult RunTextImport(TGlobalData& globals, const TImportOptions& options);
 
 }  // namespace tw

@@ -3,11 +3,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <utility>
 
 #include "base/DateTime.h"
-#include "core/LibClasses.h"
-#include "base/TextUtils.h"
 #include "base/Error.h"
+#include "base/TextUtils.h"
+#include "core/LibClasses.h"
 
 namespace tw {
 namespace {
@@ -53,7 +54,7 @@ TGlobalData::TGlobalData(THost& host, std::string programDir)
   if (programDir_.back() != '/') programDir_ += '/';
   Handlers.SetDataFolder(programDir_);
   SetDefaults();
-  CurrentLibrary = std::make_unique<TLibObj>(*this, kLibraryVersion);
+  CurrentLibrary = std::make_unique<TLibObj>(kLibraryVersion);
   ProcessStopped = true;
   AddingVolume = false;
   previous_ = current;
@@ -113,7 +114,7 @@ void TGlobalData::FillDefaultListFiles() {
 
 void TGlobalData::ResetLibrary(bool isNew) {
   CurrentLibrary.reset();
-  CurrentLibrary = std::make_unique<TLibObj>(*this, kLibraryVersion);
+  CurrentLibrary = std::make_unique<TLibObj>(kLibraryVersion);
   CurrentLibrary->Modified = isNew;
 }
 
@@ -274,12 +275,44 @@ void TGlobalData::SetProcessStopped(bool stopped) {
 
 void TGlobalData::Stop() {
   stopRequested_ = true;
+  if (RunningOperation) RunningOperation->RequestStop();
   ProcessStopped = true;
   SetProcessStopped(true);
 }
 
 void TGlobalData::CancelCheck() const {
   if (ProcessStopped) throw ECanceled(GetText("infoCancel"));
+}
+
+}  // namespace tw
+
+namespace tw {
+
+TGlobalOperation::TGlobalOperation(TGlobalData& g)
+    : g_(g), op_(*this, g.Messages()), previous_(std::exchange(g.RunningOperation, &op_)) {
+  op_.StepInterval = g.PumpInterval;
+}
+
+TGlobalOperation::~TGlobalOperation() { g_.RunningOperation = previous_; }
+
+void TGlobalOperation::OnBegin(const std::string& caption, int64_t total) {
+  // Without a caption the operation runs without the progress panel.
+  if (!caption.empty()) {
+    g_.BeginProgress(caption, total);
+    return;
+  }
+  g_.ProgressStart = NowDateTime();
+  g_.SetProcessStopped(false);
+}
+
+void TGlobalOperation::OnStep(const std::string& status, int64_t position) { g_.StepProgress(status, position); }
+
+void TGlobalOperation::OnLog(const std::string& line) { g_.AddMessage(line); }
+
+void TGlobalOperation::OnEnd(const std::string& text) { g_.EndProgress(text); }
+
+TMsgAnswer TGlobalOperation::OnAsk(const std::string& text, TMsgButtons buttons, TMsgKind kind) {
+  return g_.Host().Ask(text, buttons, kind);
 }
 
 }  // namespace tw

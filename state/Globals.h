@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Operation.h"
 #include "base/StringList.h"
 #include "base/TextUtils.h"
 #include "state/Host.h"
@@ -142,8 +143,10 @@ class TGlobalData {
   void StepProgress(const std::string& status, int64_t position);
   void EndProgress(const std::string& text);
   void SetProcessStopped(bool stopped);
-  // The main window's Stop command.
+  // The main window's Stop command; it also asks the running operation to stop.
   void Stop();
+  // The operation the Stop command reaches (TGlobalOperation sets it).
+  TOperation* RunningOperation = nullptr;
 
   // Whether the next StepProgress hands its status to the host: callers skip
   // building status texts nobody would see.
@@ -182,6 +185,33 @@ class TGlobalData {
   int32_t pendingPosition_ = -1;
   std::string pendingStatus_;
   bool statusPending_ = false;
+};
+
+// An operation run on the caller's thread with the program's own progress
+// display: the bracket, steps and log lines go to BeginProgress,
+// StepProgress, EndProgress and AddMessage, questions to the host, and the
+// Stop command reaches the operation's stop request. For the command-line
+// tool and the tests, which run operations where they are called.
+class TGlobalOperation : public TOperationSink {
+ public:
+  explicit TGlobalOperation(TGlobalData& g);
+  ~TGlobalOperation() override;
+  TGlobalOperation(const TGlobalOperation&) = delete;
+  TGlobalOperation& operator=(const TGlobalOperation&) = delete;
+
+  TOperation& Op() { return op_; }
+  operator TOperation&() { return op_; }
+
+  void OnBegin(const std::string& caption, int64_t total) override;
+  void OnStep(const std::string& status, int64_t position) override;
+  void OnLog(const std::string& line) override;
+  void OnEnd(const std::string& text) override;
+  TMsgAnswer OnAsk(const std::string& text, TMsgButtons buttons, TMsgKind kind) override;
+
+ private:
+  TGlobalData& g_;
+  TOperation op_;
+  TOperation* previous_;
 };
 
 // The program-wide instance: the one created last that still lives.

@@ -7,11 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace tw {
+#include "base/Operation.h"
 
-enum class TMsgButtons { OK, OKCancel, YesNo, YesNoCancel };
-enum class TMsgAnswer { OK, Cancel, Yes, No };
-enum class TMsgKind { Information, Warning, Error, Confirmation };
+namespace tw {
 
 // The three status bars of the main window.
 enum class TStatusBar { Main, Volumes, Collections };

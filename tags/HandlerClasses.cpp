@@ -198,6 +198,13 @@ bool THandlerList::isFileExtActive(std::string_view ext) const {
   return false;
 }
 
+THandlerList THandlerList::Clone() const {
+  THandlerList copy;
+  copy.readers_ = readers_;
+  for (const auto& h : items_) copy.items_.push_back(std::make_shared<THandler>(*h));
+  return copy;
+}
+
 void THandlerList::SetDataFolder(const std::string& folder) {
   for (auto& reader : readers_)
     if (reader.Title == "CDA") reader = DefaultTagReaders(folder).back();

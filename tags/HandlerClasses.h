@@ -66,6 +66,9 @@ class THandlerList {
 
   int Count() const { return static_cast<int>(items_.size()); }
   const std::shared_ptr<THandler>& Item(int i) const { return items_[i]; }
+  // A copy whose handlers are copies too: a scan reads it while the user may
+  // change the program's table.
+  THandlerList Clone() const;
   // Binary search by title; -1 or null when absent.
   int IndexOf(std::string_view title) const;
   std::shared_ptr<THandler> Find(std::string_view title) const;

@@ -105,7 +105,7 @@ class CliSafetyTest : public TLibraryTest {
   std::vector<std::string> Volumes(const std::string& lib) {
     TTestHost h;
     TGlobalData other(h, dir + "/data/");
-    other.CurrentLibrary->OpenLibrary(lib, false, false);
+    OpenLibraryCommand(other, lib, false, false);
     std::vector<std::string> names;
     for (int i = 0; i < other.CurrentLibrary->Folders.TopCount(); ++i)
       names.push_back(other.CurrentLibrary->Folders.Top(i)->Data()->Name);
@@ -129,7 +129,8 @@ class CliSafetyTest : public TLibraryTest {
         lib.AddItem(node->Data(), std::move(item));
       }
     }
-    lib.SaveLibrary(Path(name));
+    TQuietOperation quiet;
+    lib.SaveLibrary(Path(name), quiet);
     return Path(name);
   }
 
@@ -366,7 +367,7 @@ TEST_F(CliSafetyTest, JsonIsForProgramsAndNamesAreFoundAsShown) {
     item->Size = 1234567;
     item->Date = EncodeDateTime(2026, 12, 11, 10, 20, 30, 0);
     other.CurrentLibrary->AddItem(v->Data(), std::move(item));
-    other.CurrentLibrary->SaveLibrary(lib);
+    SaveLibraryCommand(other, lib);
   }
   const auto ls = nlohmann::json::parse(Cli("ls -q --json " + Q(lib) + " V").out);
   EXPECT_EQ(ls[0]["date"], "2026-12-11T10:20:30");
@@ -402,7 +403,8 @@ TEST_F(CliSafetyTest, DeeplyNestedLibrariesAreSearchedAndExported) {
     auto leaf = std::make_unique<TLibFolderItem>();
     leaf->Name = "leaf.txt";
     l.AddItem(node->Data(), std::move(leaf));
-    l.SaveLibrary(lib);
+    TQuietOperation quiet;
+    l.SaveLibrary(lib, quiet);
   }
   const std::string cli = std::string("timeout -k 5 300 ") + TARNWEX_CLI;
   auto run = [&](const std::string& args) {

@@ -33,7 +33,7 @@ class CliScanTest : public TLibraryTest {
   // The library file as the program loads it.
   std::vector<std::string> Volume(const std::string& lib, int index = 0) {
     Lib().Clear();
-    Lib().LoadLibrary(lib, false);
+    LoadLibraryNow(*g, lib, false);
     return Dump(Lib().Folders.Top(index));
   }
 };
@@ -270,7 +270,7 @@ TEST_F(CliScanTest, CtrlCStopsTheScanAndSavesWhatWasRecorded) {
   // The stop blames no file.
   EXPECT_EQ(seen.find("Unknown error"), std::string::npos) << seen;
   // The library holds the volume with what was recorded before the stop.
-  Lib().LoadLibrary(lib, false);
+  LoadLibraryNow(*g, lib, false);
   ASSERT_EQ(Lib().Folders.TopCount(), 1);
   Lib().RecountTotals();
   EXPECT_LT(Lib().FileCount, 20000);

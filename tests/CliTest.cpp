@@ -48,7 +48,8 @@ class CliTest : public TLibraryTest {
     second->Name = prefix + " 2";
     lib.AddFolderRecord(nullptr, std::move(second));
     std::string file = Path(name);
-    lib.SaveLibrary(file);
+    TQuietOperation quiet;
+    lib.SaveLibrary(file, quiet);
     return file;
   }
 };

@@ -354,7 +354,7 @@ TEST_F(ExportTest, RunWaitsForTheRunningOperationAndClosesTheProgress) {
 }
 
 TEST_F(ExportTest, CommandLine) {
-  Lib().SaveLibrary(Path("lib.twl"));
+  SaveLibraryCommand(*g, Path("lib.twl"));
   auto cli = [&](const std::string& args) { return RunCli("export " + args, Path("stderr.txt")); };
   const std::string lib = Q(Path("lib.twl"));
 
@@ -385,7 +385,7 @@ TEST_F(ExportTest, CommandLine) {
 // asked), every match also in duplicate mode.
 TEST_F(ExportTest, CommandLineFromSearch) {
   AddFile(cd2, "A,B.TXT", 5);
-  Lib().SaveLibrary(Path("lib.twl"));
+  SaveLibraryCommand(*g, Path("lib.twl"));
   auto cli = [&](const std::string& args) {
     return RunCli("export " + Q(Path("lib.twl")) + " " + Q(out) + " --fields Volume,Name --separator Comma " + args,
                   Path("stderr.txt"));

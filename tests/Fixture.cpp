@@ -31,6 +31,15 @@ void TLibraryTest::TearDown() {
   std::filesystem::remove_all(dir);
 }
 
+void LoadLibraryNow(TGlobalData& g, const std::string& file, bool merge) {
+  TGlobalOperation run(g);
+  struct TLists {
+    TGlobalData& G;
+    ~TLists() { MergeLibraryLists(G, *G.CurrentLibrary); }
+  } lists{g};
+  g.CurrentLibrary->LoadLibrary(file, merge, run, g.SortVolumes);
+}
+
 TFolderNode* TLibraryTest::AddVolume(const std::string& name, const std::string& serial, const std::string& source) {
   auto v = std::make_unique<TLibFolder>();
   v->Name = name;

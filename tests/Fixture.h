@@ -8,10 +8,15 @@
 #include <string>
 
 #include "core/LibClasses.h"
+#include "state/Commands.h"
 #include "state/Globals.h"
 #include "tests/TestHost.h"
 
 namespace tw::test {
+
+// LoadLibrary on the program's library with its own progress display, and
+// the global lists filled from what was read, as the open commands do.
+void LoadLibraryNow(TGlobalData& g, const std::string& file, bool merge);
 
 class TLibraryTest : public ::testing::Test {
  protected:

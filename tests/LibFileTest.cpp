@@ -17,7 +17,7 @@ class LibFileTest : public TLibraryTest {
     std::string file = Path("in.twl");
     w.Save(file);
     try {
-      Lib().LoadLibrary(file, merge);
+      LoadLibraryNow(*g, file, merge);
     } catch (const std::exception& e) {
       return e.what();
     }
@@ -25,7 +25,7 @@ class LibFileTest : public TLibraryTest {
   }
   std::string SaveBytes() {
     std::string file = Path("out.twl");
-    Lib().SaveLibrary(file);
+    SaveLibraryCommand(*g, file);
     return ReadFile(file);
   }
   static std::string Bytes(const TByteWriter& w) { return std::string(w.bytes.begin(), w.bytes.end()); }
@@ -157,8 +157,8 @@ TEST_F(LibFileTest, LongestValueRoundTripsAndLongerIsRefused) {
   auto vol = AddVolume("V");
   vol->Data()->Comments = std::string(65535, 'x');
   std::string file = Path("lib.twl");
-  Lib().SaveLibrary(file);
-  Lib().OpenLibrary(file, false, false);
+  SaveLibraryCommand(*g, file);
+  OpenLibraryCommand(*g, file, false, false);
   EXPECT_EQ(Lib().Folders.Top(0)->Data()->Comments, std::string(65535, 'x'));
 
   // One byte more: the save refuses, names the record and keeps the old file.
@@ -167,7 +167,7 @@ TEST_F(LibFileTest, LongestValueRoundTripsAndLongerIsRefused) {
   item->Comments = std::string(65536, 'y');
   Lib().Modified = true;
   try {
-    Lib().SaveLibrary(file);
+    SaveLibraryCommand(*g, file);
     FAIL() << "saved a value longer than 65535 bytes";
   } catch (const std::exception& e) {
     EXPECT_NE(std::string(e.what()).find("V\\big.txt"), std::string::npos) << e.what();
@@ -187,7 +187,7 @@ TEST_F(LibFileTest, ValueEndsAtItsFirstNul) {
   std::string prefix = Bytes(TByteWriter().Header("Tarnwex 2.3", "", 1, 0, "", 0)) + Bytes(w);
   ASSERT_EQ(bytes.substr(0, prefix.size()), prefix);
   EXPECT_EQ(bytes.substr(prefix.size(), 5), std::string("ab\0\0\0", 5));
-  Lib().OpenLibrary(Path("out.twl"), false, false);
+  OpenLibraryCommand(*g, Path("out.twl"), false, false);
   EXPECT_EQ(Lib().Folders.Top(0)->Data()->Comments, "ab");
 }
 

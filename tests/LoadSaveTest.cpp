@@ -97,24 +97,24 @@ TEST_F(LoadSaveTest, RoundTripKeepsModelAndBytes) {
   BuildRichLibrary();
   std::string before = Dump(Lib());
   std::string first = Path("a.twl"), second = Path("b.twl");
-  Lib().SaveLibrary(first);
+  SaveLibraryCommand(*g, first);
   EXPECT_FALSE(Lib().Modified);
 
   g->ResetLibrary(false);
-  Lib().OpenLibrary(first, false, false);
+  OpenLibraryCommand(*g, first, false, false);
   EXPECT_EQ(Dump(Lib()), before);
   EXPECT_FALSE(Lib().Modified);
   EXPECT_EQ(Lib().FileName, first);
-  Lib().SaveLibrary(second);
+  SaveLibraryCommand(*g, second);
   EXPECT_EQ(ReadFile(second), ReadFile(first));
 }
 
 TEST_F(LoadSaveTest, LoadRelinksCollectionsAndKeepsSizes) {
   BuildRichLibrary();
   std::string file = Path("a.twl");
-  Lib().SaveLibrary(file);
+  SaveLibraryCommand(*g, file);
   g->ResetLibrary(false);
-  Lib().OpenLibrary(file, false, false);
+  OpenLibraryCommand(*g, file, false, false);
 
   TLibFolder* cd1 = Lib().Folders.Top(0)->Data();
   TLibFolder* music = cd1->Node->Item(0)->Data();
@@ -143,12 +143,12 @@ TEST_F(LoadSaveTest, LoadRelinksCollectionsAndKeepsSizes) {
 TEST_F(LoadSaveTest, LoadFillsLocationsAndCategoriesOfTheGlobalLists) {
   BuildRichLibrary();
   std::string file = Path("a.twl");
-  Lib().SaveLibrary(file);
+  SaveLibraryCommand(*g, file);
   for (bool toGlobals : {true, false}) {
     TTestHost h;
     TGlobalData fresh(h, dir + "/data/");
     fresh.AddLocationsToGlobals = fresh.AddCategoriesToGlobals = toGlobals;
-    fresh.CurrentLibrary->OpenLibrary(file, false, false);
+    OpenLibraryCommand(fresh, file, false, false);
     EXPECT_EQ(fresh.CurrentLibrary->Locations.Items(), (std::vector<std::string>{"Box A", "Drawer"}));
     EXPECT_EQ(fresh.LocationsList.Count(), toGlobals ? 2 : 0);
     std::vector<std::string> expected;
@@ -162,9 +162,9 @@ TEST_F(LoadSaveTest, SortsVolumesWhenAsked) {
   AddVolume("C");
   AddVolume("a");
   std::string file = Path("a.twl");
-  Lib().SaveLibrary(file);
+  SaveLibraryCommand(*g, file);
   g->SortVolumes = true;
-  Lib().OpenLibrary(file, false, false);
+  OpenLibraryCommand(*g, file, false, false);
   std::vector<std::string> names;
   for (int i = 0; i < Lib().Folders.TopCount(); ++i) names.push_back(Lib().Folders.Top(i)->Text);
   EXPECT_EQ(names, (std::vector<std::string>{"C", "a", "b"}));  // the C locale's collation
@@ -177,7 +177,7 @@ TEST_F(LoadSaveTest, UnknownVersionLeavesTheLibraryUntouched) {
   w.Header("Tarnwex 2.4", "", 0, 0, "", 0);
   w.Save(Path("new.twl"));
   try {
-    Lib().OpenLibrary(Path("new.twl"), false, false);
+    OpenLibraryCommand(*g, Path("new.twl"), false, false);
     FAIL();
   } catch (const std::exception& e) {
     EXPECT_EQ(e.what(), Path("new.twl") + ": Unknown File Version!");
@@ -186,7 +186,7 @@ TEST_F(LoadSaveTest, UnknownVersionLeavesTheLibraryUntouched) {
 
   // Called directly, the loader empties the library before it finds out.
   try {
-    Lib().LoadLibrary(Path("new.twl"), false);
+    LoadLibraryNow(*g, Path("new.twl"), false);
     FAIL();
   } catch (const std::exception& e) {
     EXPECT_EQ(e.what(), Path("new.twl") + ": Wrong file version!");
@@ -197,7 +197,7 @@ TEST_F(LoadSaveTest, UnknownVersionLeavesTheLibraryUntouched) {
 TEST_F(LoadSaveTest, MissingFileShowsAnErrorAndChangesNothing) {
   BuildRichLibrary();
   std::string before = Dump(Lib());
-  Lib().OpenLibrary(Path("nothing.twl"), false, false);
+  OpenLibraryCommand(*g, Path("nothing.twl"), false, false);
   ASSERT_EQ(host.Messages.size(), 1u);
   EXPECT_EQ(host.Messages[0].first, "File not found: " + Path("nothing.twl"));
   EXPECT_EQ(host.Messages[0].second, TMsgKind::Error);
@@ -207,10 +207,10 @@ TEST_F(LoadSaveTest, MissingFileShowsAnErrorAndChangesNothing) {
 TEST_F(LoadSaveTest, ConfirmedOpenCanBeDeclined) {
   AddVolume("V");
   std::string file = Path("a.twl");
-  Lib().SaveLibrary(file);
+  SaveLibraryCommand(*g, file);
   g->ResetLibrary(false);
   host.Answers = {TMsgAnswer::Cancel};
-  Lib().OpenLibrary(file, false, true);
+  OpenLibraryCommand(*g, file, false, true);
   ASSERT_EQ(host.Questions.size(), 1u);
   EXPECT_EQ(host.Questions[0].Text, "Load Library \"" + file + "\" ?");
   EXPECT_EQ(Lib().Folders.Count(), 0u);
@@ -238,7 +238,8 @@ TEST_F(LoadSaveTest, MergeAppendsVolumesAndLinksTheMergedFolders) {
     TColNode* node = lib.AddCollectionRecord(nullptr, std::move(link));
     raw->LinkTo(dn->Data(), nullptr, node);
     lib.Categories.Add("merged");
-    lib.SaveLibrary(Path("other.twl"));
+    TQuietOperation quiet;
+    lib.SaveLibrary(Path("other.twl"), quiet);
   }
   // This library: volumes A and B, each with a folder, saved and loaded so
   // their folders carry indexes 0 to 3 like the other file's.
@@ -248,10 +249,10 @@ TEST_F(LoadSaveTest, MergeAppendsVolumesAndLinksTheMergedFolders) {
   AddFolder(b, "B1");
   Lib().Comments = "mine";
   Lib().Category = "cat";
-  Lib().SaveLibrary(Path("this.twl"));
-  Lib().OpenLibrary(Path("this.twl"), false, false);
+  SaveLibraryCommand(*g, Path("this.twl"));
+  OpenLibraryCommand(*g, Path("this.twl"), false, false);
 
-  Lib().OpenLibrary(Path("other.twl"), true, true);
+  OpenLibraryCommand(*g, Path("other.twl"), true, true);
   EXPECT_EQ(host.Questions.back().Text, "Import Library \"" + Path("other.twl") + "\" ?");
   ASSERT_EQ(Lib().Folders.TopCount(), 3);
   EXPECT_EQ(Lib().Folders.Top(2)->Text, "C");
@@ -266,8 +267,8 @@ TEST_F(LoadSaveTest, MergeAppendsVolumesAndLinksTheMergedFolders) {
   EXPECT_EQ(link->Folder->GetPath(), "C\\D\\");
 
   // Saved and loaded again, the link still finds its folder.
-  Lib().SaveLibrary(Path("this.twl"));
-  Lib().OpenLibrary(Path("this.twl"), false, false);
+  SaveLibraryCommand(*g, Path("this.twl"));
+  OpenLibraryCommand(*g, Path("this.twl"), false, false);
   ASSERT_NE(Lib().Collections.Top(0)->Data()->Folder, nullptr);
   EXPECT_EQ(Lib().Collections.Top(0)->Data()->Folder->GetPath(), "C\\D\\");
 }
@@ -275,21 +276,21 @@ TEST_F(LoadSaveTest, MergeAppendsVolumesAndLinksTheMergedFolders) {
 TEST_F(LoadSaveTest, SaveToFileAsksBeforeReplacing) {
   AddVolume("V");
   std::string file = Path("a.twl");
-  Lib().SaveToFile(file);
+  SaveLibraryCommand(*g, file, true);
   EXPECT_TRUE(host.Questions.empty());
 
   Lib().Modified = true;
   AddVolume("W");
   host.Answers = {TMsgAnswer::Cancel};
   std::string before = ReadFile(file);
-  Lib().SaveToFile(file);
+  SaveLibraryCommand(*g, file, true);
   ASSERT_EQ(host.Questions.size(), 1u);
   EXPECT_EQ(host.Questions[0].Text, "Replace existing \"" + file + "\" ?");
   EXPECT_EQ(host.Questions[0].Buttons, TMsgButtons::OKCancel);
   EXPECT_EQ(ReadFile(file), before);
   EXPECT_TRUE(Lib().Modified);
 
-  Lib().SaveToFile(file);  // answered OK
+  SaveLibraryCommand(*g, file, true);  // answered OK
   EXPECT_EQ(host.Questions.size(), 2u);
   EXPECT_NE(ReadFile(file), before);
   EXPECT_FALSE(Lib().Modified);
@@ -314,7 +315,7 @@ TEST_F(LoadSaveTest, AskSaveChanges) {
     Lib().Modified = c.modified;
     g->ConfirmSaveChanges = c.confirm;
     bool saved = false;
-    EXPECT_EQ(Lib().AskSaveChanges([&] { saved = true; }), c.result);
+    EXPECT_EQ(AskSaveChanges(*g, [&] { saved = true; }), c.result);
     EXPECT_EQ(host.Questions.size(), c.asked ? 1u : 0u);
     if (c.asked) {
       EXPECT_EQ(host.Questions[0].Text, "Save changes?");
@@ -328,7 +329,7 @@ TEST_F(LoadSaveTest, SerialCheckListsNineNamesThenDots) {
   for (int i = 1; i <= 12; ++i) AddVolume("Disc " + std::to_string(i), "ABCD0001", "/media/cd/");
   AddVolume("Other path", "ABCD0001", "/media/CD/");
   AddVolume("Other serial", "ABCD0002", "/media/cd/");
-  TSerialCheck r = Lib().CheckSerialDuplicates("ABCD0001", "/media/cd/");
+  TSerialCheck r = Lib().CheckSerialDuplicates("ABCD0001", "/media/cd/", g->Messages());
   EXPECT_FALSE(r.Unique);
   EXPECT_EQ(r.FirstDuplicate, Lib().Folders.Top(0));
   std::string expected = "Found Volumes with Serial \"ABCD0001\":\r\n";
@@ -336,13 +337,8 @@ TEST_F(LoadSaveTest, SerialCheckListsNineNamesThenDots) {
   expected += "..\r\n\r\nContinue?";
   EXPECT_EQ(r.Message, expected);
 
-  EXPECT_TRUE(Lib().CheckSerialDuplicates("ABCD0003", "/media/cd/").Unique);
-  EXPECT_TRUE(Lib().CheckSerialDuplicates("", "/media/cd/").Unique);
-  g->CheckSerial = false;
-  TSerialCheck off = Lib().CheckSerialDuplicates("ABCD0001", "/media/cd/");
-  EXPECT_TRUE(off.Unique);
-  EXPECT_EQ(off.Message, "");
-  EXPECT_EQ(off.FirstDuplicate, nullptr);
+  EXPECT_TRUE(Lib().CheckSerialDuplicates("ABCD0003", "/media/cd/", g->Messages()).Unique);
+  EXPECT_TRUE(Lib().CheckSerialDuplicates("", "/media/cd/", g->Messages()).Unique);
 }
 
 TEST_F(LoadSaveTest, StopDuringLoadKeepsWhatWasRead) {
@@ -351,13 +347,13 @@ TEST_F(LoadSaveTest, StopDuringLoadKeepsWhatWasRead) {
     for (int f = 0; f < 3; ++f) AddFolder(vol, "F" + std::to_string(f));
   }
   std::string file = Path("a.twl");
-  Lib().SaveLibrary(file);
+  SaveLibraryCommand(*g, file);
   g->ResetLibrary(false);
   host.Log.clear();
   host.Pumps = 0;
   host.StopAtPump = 6;  // BeginProgress pumps once, then one pump per folder record
   try {
-    Lib().OpenLibrary(file, false, false);
+    OpenLibraryCommand(*g, file, false, false);
     FAIL() << "the load was not stopped";
   } catch (const std::exception& e) {
     EXPECT_STREQ(e.what(), "Operation Canceled");
@@ -373,7 +369,7 @@ TEST_F(LoadSaveTest, StopDuringLoadKeepsWhatWasRead) {
 TEST_F(LoadSaveTest, StopDuringSaveKeepsThePreviousFile) {
   for (int v = 0; v < 5; ++v) AddVolume("V" + std::to_string(v));
   std::string file = Path("a.twl");
-  Lib().SaveLibrary(file);
+  SaveLibraryCommand(*g, file);
   std::string before = ReadFile(file);
   AddVolume("new");
   Lib().Modified = true;
@@ -381,7 +377,7 @@ TEST_F(LoadSaveTest, StopDuringSaveKeepsThePreviousFile) {
   host.Pumps = 0;
   host.StopAtPump = 3;
   try {
-    Lib().SaveLibrary(file);
+    SaveLibraryCommand(*g, file);
     FAIL() << "the save was not stopped";
   } catch (const std::exception& e) {
     EXPECT_STREQ(e.what(), "Operation Canceled");
@@ -396,7 +392,7 @@ TEST_F(LoadSaveTest, FailedSaveReportsAndKeepsModified) {
   AddVolume("V");
   Lib().Modified = true;
   try {
-    Lib().SaveLibrary(Path("no/such/folder/a.twl"));
+    SaveLibraryCommand(*g, Path("no/such/folder/a.twl"));
     FAIL();
   } catch (const std::exception& e) {
     EXPECT_NE(std::string(e.what()).find("Cannot write"), std::string::npos) << e.what();
@@ -406,7 +402,7 @@ TEST_F(LoadSaveTest, FailedSaveReportsAndKeepsModified) {
 
 TEST_F(LoadSaveTest, SaveLeavesNoTemporaryFileBehind) {
   AddVolume("V");
-  Lib().SaveLibrary(Path("a.twl"));
+  SaveLibraryCommand(*g, Path("a.twl"));
   int files = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir)) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
@@ -422,7 +418,7 @@ class LibraryFileSafetyTest : public LoadSaveTest {
  protected:
   std::string Saved(const std::string& name) {
     AddVolume("CD 1");
-    Lib().SaveLibrary(Path(name));
+    SaveLibraryCommand(*g, Path(name));
     return Path(name);
   }
   std::string ErrorOf(const std::function<void()>& f) {
@@ -443,13 +439,13 @@ TEST_F(LibraryFileSafetyTest, CountsLowerThanTheRecordsAreRefusedWithTheOffset) 
   w.Folder("B", 0, 0, 0, 1);
   const std::string file = Path("low.twl");
   w.Save(file);
-  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(file, false, false); }),
+  EXPECT_EQ(ErrorOf([&] { OpenLibraryCommand(*g, file, false, false); }),
             "Damaged library file " + file + " at byte " + std::to_string(firstUnread) + ": " +
                 std::to_string(w.bytes.size() - firstUnread) + " bytes after the last record");
   TByteWriter tail;
   tail.Header("Tarnwex 2.3", "", 0, 0, "", 0).Byte(0);
   tail.Save(file);
-  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(file, false, false); }),
+  EXPECT_EQ(ErrorOf([&] { OpenLibraryCommand(*g, file, false, false); }),
             "Damaged library file " + file + " at byte " + std::to_string(tail.bytes.size() - 1) +
                 ": 1 bytes after the last record");
 }
@@ -459,39 +455,39 @@ TEST_F(LibraryFileSafetyTest, WhatIsNoLibraryIsNamedAndNeverBlocks) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::ofstream(empty).close();
   std::ofstream(shortFile) << "abc";
-  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(fifo, false, false); }), "Cannot read " + fifo + ": not a file but a FIFO");
-  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(dir, false, false); }), "Cannot read " + dir + ": not a file but a folder");
-  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(empty, false, false); }), empty + ": Unknown File Version! (an empty file)");
-  EXPECT_EQ(ErrorOf([&] { Lib().OpenLibrary(shortFile, false, false); }).rfind(shortFile + ": Unknown File Version! (3 bytes, ", 0),
+  EXPECT_EQ(ErrorOf([&] { OpenLibraryCommand(*g, fifo, false, false); }), "Cannot read " + fifo + ": not a file but a FIFO");
+  EXPECT_EQ(ErrorOf([&] { OpenLibraryCommand(*g, dir, false, false); }), "Cannot read " + dir + ": not a file but a folder");
+  EXPECT_EQ(ErrorOf([&] { OpenLibraryCommand(*g, empty, false, false); }), empty + ": Unknown File Version! (an empty file)");
+  EXPECT_EQ(ErrorOf([&] { OpenLibraryCommand(*g, shortFile, false, false); }).rfind(shortFile + ": Unknown File Version! (3 bytes, ", 0),
             0u);
 }
 
 TEST_F(LibraryFileSafetyTest, ASaveRefusesAFileChangedSinceItWasRead) {
   const std::string file = Saved("lib.twl");
   g->ResetLibrary(false);
-  Lib().OpenLibrary(file, false, false);
+  OpenLibraryCommand(*g, file, false, false);
   // Another program replaces the file meanwhile.
   {
     TGlobalData other(host);
-    other.CurrentLibrary->OpenLibrary(file, false, false);
+    OpenLibraryCommand(other, file, false, false);
     other.CurrentLibrary->AddVolumeNode("Theirs", "/t/");
-    other.CurrentLibrary->SaveLibrary(file);
+    SaveLibraryCommand(other, file);
   }
   AddVolume("Mine");
-  EXPECT_EQ(ErrorOf([&] { Lib().SaveLibrary(file); }),
+  EXPECT_EQ(ErrorOf([&] { SaveLibraryCommand(*g, file); }),
             file + " was changed by another program after it was read; it was not replaced");
   TGlobalData check(host);
-  check.CurrentLibrary->OpenLibrary(file, false, false);
+  OpenLibraryCommand(check, file, false, false);
   EXPECT_EQ(check.CurrentLibrary->Folders.TopCount(), 2);  // CD 1 and Theirs, untouched
   // Saved under another name it is kept; its own saves go on there.
-  Lib().SaveLibrary(Path("mine.twl"));
+  SaveLibraryCommand(*g, Path("mine.twl"));
   AddVolume("More");
-  EXPECT_NO_THROW(Lib().SaveLibrary(Path("mine.twl")));
+  EXPECT_NO_THROW(SaveLibraryCommand(*g, Path("mine.twl")));
   // A new library refuses a file that appeared where it is to be saved.
   g->ResetLibrary(false);
   Lib().StartNewFile(Path("new.twl"));
   std::ofstream(Path("new.twl")) << "someone else's";
-  EXPECT_NE(ErrorOf([&] { Lib().SaveLibrary(Path("new.twl")); }).find("was changed by another program"),
+  EXPECT_NE(ErrorOf([&] { SaveLibraryCommand(*g, Path("new.twl")); }).find("was changed by another program"),
             std::string::npos);
 }
 
@@ -501,16 +497,16 @@ TEST_F(LibraryFileSafetyTest, ASaveThroughALinkReplacesTheFileItPointsTo) {
   const std::string link = Path("link.twl");
   std::filesystem::create_symlink("real/lib.twl", link);
   g->ResetLibrary(false);
-  Lib().OpenLibrary(link, false, false);
+  OpenLibraryCommand(*g, link, false, false);
   AddVolume("Added");
-  Lib().SaveLibrary(link);
+  SaveLibraryCommand(*g, link);
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   TGlobalData check(host);
-  check.CurrentLibrary->OpenLibrary(real, false, false);
+  OpenLibraryCommand(check, real, false, false);
   EXPECT_EQ(check.CurrentLibrary->Folders.TopCount(), 2);
   // A link to a file not there yet makes it.
   std::filesystem::create_symlink("real/later.twl", Path("later.twl"));
-  Lib().SaveLibrary(Path("later.twl"));
+  SaveLibraryCommand(*g, Path("later.twl"));
   EXPECT_TRUE(std::filesystem::is_regular_file(Path("real/later.twl")));
   EXPECT_TRUE(std::filesystem::is_symlink(Path("later.twl")));
 }
@@ -522,7 +518,7 @@ TEST_F(LibraryFileSafetyTest, TemporariesOfKilledSavesGoWithTheNextSave) {
                                          Path("lib.twl.tarnwex-a1B2c3")};
   for (const auto& f : left) std::ofstream(f) << "partial";
   for (const auto& f : kept) std::ofstream(f) << "not ours";
-  Lib().SaveLibrary(file);
+  SaveLibraryCommand(*g, file);
   for (const auto& f : left) EXPECT_FALSE(std::filesystem::exists(f)) << f;
   for (const auto& f : kept) EXPECT_TRUE(std::filesystem::exists(f)) << f;
   // The writer's lock file goes with the save that took it.
@@ -539,7 +535,7 @@ TEST_F(LibraryFileSafetyTest, AWriterWaitsForTheLockThenGivesUpWithAMessage) {
   EXPECT_NO_THROW(TFileLock again(file, file, std::chrono::milliseconds(100)));
   // The library's own lock is the lock of its saves: no second wait.
   Lib().LockForWriting(file);
-  EXPECT_NO_THROW(Lib().SaveLibrary(file));
+  EXPECT_NO_THROW(SaveLibraryCommand(*g, file));
   EXPECT_EQ(ErrorOf([&] { TFileLock other(file, file, std::chrono::milliseconds(100)); }).find("is being changed"),
             file.size() + 1);
 }

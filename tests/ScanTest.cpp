@@ -63,7 +63,7 @@ class ScanTest : public TLibraryTest {
 
   TFolderNode* Add(TAddVolumeRequest r = {}) {
     if (r.Folder.empty()) r.Folder = root;
-    return tw::AddVolume(Lib(), r);
+    return AddVolumeCommand(*g, r);
   }
 
   TLibFolderItem* Item(const std::string& libraryPath) {
@@ -259,6 +259,11 @@ TEST_F(ScanTest, DuplicateSerialAsksAndCanCancel) {
   host.Answers = {TMsgAnswer::Yes};
   Add({.Title = "Second", .Serial = "1234ABCD"});
   EXPECT_EQ(Lib().Folders.TopCount(), 2);
+  // With the check off nobody is asked.
+  g->CheckSerial = false;
+  Add({.Title = "Third", .Serial = "1234ABCD"});
+  EXPECT_EQ(host.Questions.size(), 2u);
+  EXPECT_EQ(Lib().Folders.TopCount(), 3);
 }
 
 TEST_F(ScanTest, SharedZipArchivesBecomeArchiveFolders) {
@@ -286,10 +291,12 @@ TEST_F(ScanTest, SharedZipArchivesBecomeArchiveFolders) {
   EXPECT_EQ(sub->GetSize(), 10 + archive->KeptSize);
   EXPECT_EQ(v->Data()->KeptSize, 10 + zipSize + 50);
 
-  // An archive that cannot be read is logged and the walk goes on.
+  // An archive that cannot be read is logged, and the walk goes on without
+  // waiting for anybody to close a message.
   EXPECT_TRUE(v->Data()->Items.FindExact("broken.zip")->IsFolder);
-  ASSERT_EQ(host.Messages.size(), 1u);
-  EXPECT_EQ(host.Messages[0].first, root + "broken.zip: No valid zip entries found");
+  EXPECT_TRUE(host.Messages.empty());
+  EXPECT_EQ(CountLogPrefix(host, "Zip error: " + root + "broken.zip: No valid zip entries found"), 1)
+      << ::testing::PrintToString(host.Log);
   EXPECT_NE(sub->Items.FindExact("plain.txt"), nullptr);
 }
 

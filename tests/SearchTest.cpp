@@ -594,7 +594,7 @@ class SearchCliTest : public SearchTest {
   TRun Cli(const std::string& args) { return RunCli(args, Path("stderr.txt")); }
   std::string SaveLib() {
     const std::string file = Path("lib.twl");
-    Lib().SaveLibrary(file);
+    SaveLibraryCommand(*g, file);
     return file;
   }
   std::vector<std::string> Lines(const std::string& text) {
@@ -668,7 +668,7 @@ TEST_F(SearchCliTest, DupesReplaceAndSavedSearches) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Lines(r.out).size(), 1u);
   Lib().Clear();
-  Lib().LoadLibrary(lib, false);
+  LoadLibraryNow(*g, lib, false);
   TLibFolderItem* b = Lib().Folders.Top(0)->Item(0)->Data()->Items.FindExact("b.txt");
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b->Category, "Done");

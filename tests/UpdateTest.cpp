@@ -25,7 +25,7 @@ class UpdateTest : public TLibraryTest {
     MakeFile(root + "keep.txt", 3);
     MakeFile(root + "gone.txt", 5);
     MakeFile(root + "sub/inner.txt", 7);
-    volume = tw::AddVolume(Lib(), {.Folder = root, .Title = "V"});
+    volume = AddVolumeCommand(*g, {.Folder = root, .Title = "V"});
     host.Log.clear();
   }
 
@@ -38,7 +38,7 @@ class UpdateTest : public TLibraryTest {
 
 TEST_F(UpdateTest, UnchangedVolumeFindsEverythingAndDeletesNothing) {
   const auto before = Dump(volume);
-  UpdateVolume(Lib(), volume, {.Folder = root, .DeleteMissing = true});
+  UpdateVolumeCommand(*g, volume, {.Folder = root, .DeleteMissing = true});
   EXPECT_EQ(Dump(volume), before);
   EXPECT_TRUE(Logged("Updating.. " + root));
   EXPECT_TRUE(Logged("Analyzing.. " + root));
@@ -52,11 +52,11 @@ TEST_F(UpdateTest, UnchangedVolumeFindsEverythingAndDeletesNothing) {
 TEST_F(UpdateTest, DeletedFileGoesOnlyWithDeleteMissing) {
   fs::remove(root + "gone.txt");
   fs::remove_all(root + "sub");
-  UpdateVolume(Lib(), volume, {.Folder = root});
+  UpdateVolumeCommand(*g, volume, {.Folder = root});
   EXPECT_NE(volume->Data()->Items.FindExact("gone.txt"), nullptr);
   EXPECT_NE(Node("V\\sub\\"), nullptr);
 
-  UpdateVolume(Lib(), volume, {.Folder = root, .DeleteMissing = true});
+  UpdateVolumeCommand(*g, volume, {.Folder = root, .DeleteMissing = true});
   EXPECT_EQ(Dump(volume), (std::vector<std::string>{"F V\\keep.txt 3"}));
   EXPECT_EQ(FolderRecords(volume), (std::vector<std::string>{"V\\"}));
   EXPECT_EQ(volume->Data()->KeptSize, 3);
@@ -68,7 +68,7 @@ TEST_F(UpdateTest, ChangedFileKeepsItsEntryAndNewFolderAppears) {
   keep->Category = "Mine";
   MakeFile(root + "keep.txt", 30, 1300000000);
   MakeFile(root + "new/deeper/n.txt", 2);
-  UpdateVolume(Lib(), volume, {.Folder = root, .DeleteMissing = true});
+  UpdateVolumeCommand(*g, volume, {.Folder = root, .DeleteMissing = true});
   EXPECT_EQ(volume->Data()->Items.FindExact("keep.txt"), keep);
   EXPECT_EQ(keep->Size, 30);
   EXPECT_EQ(keep->Category, "Mine");
@@ -81,27 +81,27 @@ TEST_F(UpdateTest, ChangedFileKeepsItsEntryAndNewFolderAppears) {
 }
 
 TEST_F(UpdateTest, VolumeTakesTheSerialWhenItHasNone) {
-  UpdateVolume(Lib(), volume, {.Folder = root, .Serial = "ABCD0001"});
+  UpdateVolumeCommand(*g, volume, {.Folder = root, .Serial = "ABCD0001"});
   EXPECT_EQ(volume->Data()->Serial, "ABCD0001");
-  UpdateVolume(Lib(), volume, {.Folder = root, .Serial = "FFFF0002"});
+  UpdateVolumeCommand(*g, volume, {.Folder = root, .Serial = "FFFF0002"});
   EXPECT_EQ(volume->Data()->Serial, "ABCD0001");
 }
 
 TEST_F(UpdateTest, FolderIsUpdatedInItsPlace) {
   MakeFile(root + "sub/added.txt", 1);
   fs::remove(root + "sub/inner.txt");
-  UpdateVolume(Lib(), Node("V\\sub\\"), {.Folder = root + "sub", .DeleteMissing = true});
+  UpdateVolumeCommand(*g, Node("V\\sub\\"), {.Folder = root + "sub", .DeleteMissing = true});
   EXPECT_EQ(Dump(volume), (std::vector<std::string>{"F V\\gone.txt 5", "F V\\keep.txt 3", "D V\\sub",
                                                     "F V\\sub\\added.txt 1"}));
   EXPECT_EQ(volume->Data()->SourcePath, root);
   // A real source that is not the folder's own place is refused.
-  EXPECT_THROW(UpdateVolume(Lib(), Node("V\\sub\\"), {.Folder = root}), EError);
+  EXPECT_THROW(UpdateVolumeCommand(*g, Node("V\\sub\\"), {.Folder = root}), EError);
 }
 
 TEST_F(UpdateTest, StopDuringTheWalkRemovesNothing) {
   fs::remove(root + "gone.txt");
   host.StopAtPump = host.Pumps + 5;  // marking pumps once per item: four times
-  UpdateVolume(Lib(), volume, {.Folder = root, .DeleteMissing = true});
+  UpdateVolumeCommand(*g, volume, {.Folder = root, .DeleteMissing = true});
   EXPECT_NE(volume->Data()->Items.FindExact("gone.txt"), nullptr);
   EXPECT_TRUE(Logged("Deleted: 0 files")) << ::testing::PrintToString(host.Log);
   EXPECT_FALSE(g->AddingVolume);
@@ -111,7 +111,7 @@ TEST_F(UpdateTest, StopDuringTheWalkRemovesNothing) {
 // for a folder, everything recorded below it.
 TEST_F(UpdateTest, UnreadablePathKeepsWhatItHolds) {
   MakeFile(root + "sub/deeper/d.txt", 1);
-  UpdateVolume(Lib(), volume, {.Folder = root});
+  UpdateVolumeCommand(*g, volume, {.Folder = root});
   auto found = [&] {
     std::vector<std::string> paths;
     TFolderNode* end = volume->GetNextSkippingChildren();
@@ -155,10 +155,10 @@ TEST_F(UpdateTest, FolderThatCannotBeEnteredKeepsItsRecords) {
       moved = true;
     }
   };
-  std::vector<std::string> unreadable;
-  UpdateVolume(Lib(), volume, {.Folder = root, .DeleteMissing = true}, &unreadable);
+  TScanResult result;
+  UpdateVolumeCommand(*g, volume, {.Folder = root, .DeleteMissing = true}, &result);
   ASSERT_TRUE(moved);
-  EXPECT_EQ(unreadable, (std::vector<std::string>{root + "sub/"}));
+  EXPECT_EQ(result.Unreadable, (std::vector<std::string>{root + "sub/"}));
   EXPECT_TRUE(Logged("Cannot read " + root + "sub/: No such file or directory")) << ::testing::PrintToString(host.Log);
   EXPECT_EQ(Dump(volume), (std::vector<std::string>{"F V\\keep.txt 3", "D V\\sub", "F V\\sub\\inner.txt 7"}));
   EXPECT_EQ(Node("V\\sub\\")->Data()->Items.FindExact("inner.txt")->Comments, "Mine");
@@ -187,10 +187,10 @@ TEST_F(UpdateTest, WhatALimitedWalkDoesNotLookAtIsNotDeleted) {
     SCOPED_TRACE(row.name);
     MakeFile(root + "gone.txt", 5);
     MakeFile(root + "sub/inner.txt", 7);
-    UpdateVolume(Lib(), volume, {.Folder = root});
+    UpdateVolumeCommand(*g, volume, {.Folder = root});
     fs::remove(root + "gone.txt");
     fs::remove(root + "sub/inner.txt");
-    UpdateVolume(Lib(), volume,
+    UpdateVolumeCommand(*g, volume,
                  {.Folder = root, .Levels = row.levels, .DeleteMissing = true, .FoldersOnly = row.foldersOnly});
     EXPECT_EQ(Dump(volume), row.left);
   }
@@ -216,10 +216,10 @@ TEST_F(UpdateTest, WithoutRealSourceDefaultsGoDownTheBranch) {
   // only with ApplyToFolders; the selected folder always.
   TFolderNode* sub = Node("V\\sub\\");
   MakeFile(root + "sub/deeper/d.txt", 1);
-  UpdateVolume(Lib(), volume, {.Folder = root});
+  UpdateVolumeCommand(*g, volume, {.Folder = root});
   sub->Data()->Category = "Old";
   Node("V\\sub\\deeper\\")->Data()->Category = "Old";
-  UpdateVolume(Lib(), sub, {.Category = "Backup", .ApplyToFiles = true});
+  UpdateVolumeCommand(*g, sub, {.Category = "Backup", .ApplyToFiles = true});
   EXPECT_EQ(sub->Data()->Category, "Backup");
   EXPECT_EQ(volume->Data()->Items.FindExact("sub")->Category, "Backup");
   EXPECT_EQ(sub->Data()->Items.FindExact("inner.txt")->Category, "Backup");
@@ -228,7 +228,7 @@ TEST_F(UpdateTest, WithoutRealSourceDefaultsGoDownTheBranch) {
   EXPECT_EQ(Node("V\\sub\\deeper\\")->Data()->Items.FindExact("d.txt")->Category, "Backup");
   EXPECT_EQ(volume->Data()->Items.FindExact("keep.txt")->Category, "");
 
-  UpdateVolume(Lib(), sub, {.Category = "All", .ApplyToFolders = true});
+  UpdateVolumeCommand(*g, sub, {.Category = "All", .ApplyToFolders = true});
   EXPECT_EQ(Node("V\\sub\\deeper\\")->Data()->Category, "All");
   EXPECT_EQ(sub->Data()->Items.FindExact("inner.txt")->Category, "Backup");
 }
