@@ -41,7 +41,7 @@ void TOperation::Step(const std::string& status, int64_t position) {
 }
 
 void TOperation::Show(const std::string& status) {
-  if (!status.empty()) sink_.OnStep(status, -1);
+  if (!status.empty()) sink_.OnStatus(status);
 }
 
 void TOperation::Log(const std::string& line) { sink_.OnLog(line); }

@@ -9,8 +9,8 @@
 //   Texts.
 // - RequestStop and StopRequested may be called from any thread at any time;
 //   the request is an atomic flag the operation tests between entries.
-// - The sink's calls come on the operation thread. OnBegin, OnStep, OnLog and
-//   OnEnd must not block: a window hands them to its own thread (about 30
+// - The sink's calls come on the operation thread. OnBegin, OnStep, OnStatus,
+//   OnLog and OnEnd must not block: a window hands them to its own thread (about 30
 //   updates a second are plenty; Step calls are throttled here already).
 //   OnAsk may wait for the user: the operation waits for the answer.
 // - The message table must not change while the operation runs.
@@ -41,6 +41,8 @@ class TOperationSink {
   // The current item (empty: unchanged) and the position (negative:
   // unchanged). Throttled: at most once per step interval.
   virtual void OnStep(const std::string& status, int64_t position) {}
+  // A status the user must see, such as a failure or a result count.
+  virtual void OnStatus(const std::string& status) {}
   virtual void OnLog(const std::string& line) {}
   // The bracket ends, with its closing line (empty: none).
   virtual void OnEnd(const std::string& text) {}

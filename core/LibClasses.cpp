@@ -80,6 +80,15 @@ int TItemList::IndexOf(const TLibFolderItem* item) const {
   return pos < items_.size() && items_[pos].get() == item ? static_cast<int>(pos) : -1;
 }
 
+int TItemList::PositionFor(std::string_view name) const {
+  size_t pos = LowerBound(name);
+  return pos < items_.size() && items_[pos]->Name == name ? -1 : static_cast<int>(pos);
+}
+
+TLibFolderItem* TItemList::InsertAt(int row, std::unique_ptr<TLibFolderItem> item) {
+  return items_.insert(items_.begin() + row, std::move(item))->get();
+}
+
 std::unique_ptr<TLibFolderItem> TItemList::Extract(int index) {
   auto owned = std::move(items_[index]);
   items_.erase(items_.begin() + index);
@@ -188,6 +197,7 @@ std::unique_ptr<TLibFolderItem> TLibFolderItem::CreateFolder(const std::string& 
 
 TLibFolder* TLibFolderItem::GetTargetFolder() const {
   if (!IsFolder || !Folder) return Folder;
+  if (Target) return Target;
   TLibFolder* child = Folder->ChildFolder(Name);
   return child ? child : Folder;
 }
@@ -291,13 +301,26 @@ void TLibObj::CheckStop() const {
 
 bool TLibObj::StopRequested() const { return Recording().Op && Recording().Op->StopRequested(); }
 
-TLibObj::~TLibObj() { Clear(); }
+TLibObj::~TLibObj() {
+  listener_ = nullptr;
+  Clear();
+}
 
 TFolderNode* TLibObj::AddFolderRecord(TFolderNode* parent, std::unique_ptr<TLibFolder> folder) {
   TLibFolder* f = folder.get();
   f->Parent = parent ? parent->Data() : nullptr;
+  const TLibraryChange change{.Kind = TLibraryChange::TKind::Folders,
+                              .Folder = parent,
+                              .First = parent ? parent->Count() : Folders.TopCount(),
+                              .Count = 1};
+  TLibraryListener* events = Events();
+  if (events) events->OnInserting(change);
   TFolderNode* node = Folders.Add(parent, std::move(folder), f->Name);
   f->Node = node;
+  // The entry of the folder's name in its parent stands for it from now on:
+  // the first record of a name keeps it.
+  if (parent)
+    if (TLibFolderItem* entry = parent->Data()->Items.FindExact(f->Name); entry && !entry->Target) entry->Target = f;
   if (indexRoot_ && RootOf(node) == indexRoot_) IndexFolderNode(node);
   if (f->IsVolume()) {
     node->ImageIndex = fiVolume, node->SelectedIndex = fiVolumeSelected;
@@ -305,29 +328,77 @@ TFolderNode* TLibObj::AddFolderRecord(TFolderNode* parent, std::unique_ptr<TLibF
     node->ImageIndex = f->IsArchiveFolder() ? fiArchive : fiFolder;
     node->SelectedIndex = fiFolderSelected;
   }
+  if (events) events->OnInserted(change);
   return node;
 }
 
 TColNode* TLibObj::AddCollectionRecord(TColNode* parent, std::unique_ptr<TLibColItem> item) {
   TLibColItem* c = item.get();
   std::string caption = c->Caption;
+  const TLibraryChange change{.Kind = TLibraryChange::TKind::Collections,
+                              .Collection = parent,
+                              .First = parent ? parent->Count() : Collections.TopCount(),
+                              .Count = 1};
+  TLibraryListener* events = Events();
+  if (events) events->OnInserting(change);
   TColNode* node = Collections.Add(parent, std::move(item), std::move(caption));
   c->Node = node;
+  if (events) events->OnInserted(change);
   return node;
 }
 
-TLibFolderItem* TLibObj::AddItem(TLibFolder* folder, std::unique_ptr<TLibFolderItem> item) {
+TLibFolderItem* TLibObj::InsertItem(TLibFolder* folder, std::unique_ptr<TLibFolderItem> item) {
+  const int row = folder->Items.PositionFor(item->Name);
+  if (row < 0) return nullptr;
   item->Folder = folder;
-  auto [entry, added] = folder->Items.Add(std::move(item));
-  if (!added) return nullptr;
-  KeepSize(entry);
+  // A folder entry added after its record finds it once, here.
+  if (item->IsFolder && !item->Target) item->Target = folder->ChildFolder(item->Name);
+  const TLibraryChange change{.Kind = TLibraryChange::TKind::Items, .Folder = folder->Node, .First = row, .Count = 1};
+  TLibraryListener* events = folder->Node ? Events() : nullptr;
+  if (events) events->OnInserting(change);
+  TLibFolderItem* entry = folder->Items.InsertAt(row, std::move(item));
+  if (events) events->OnInserted(change);
+  return entry;
+}
+
+TLibFolderItem* TLibObj::AddItem(TLibFolder* folder, std::unique_ptr<TLibFolderItem> item) {
+  TLibFolderItem* entry = InsertItem(folder, std::move(item));
+  if (entry) KeepSize(entry);
   return entry;
 }
 
 TFolderNode* TLibObj::AdoptVolume(TLibObj& from, int index) {
   from.EndPathIndex();
   if (from.CurVolumeNode == from.Folders.Top(index)) from.CurVolumeNode = from.CurFolderNode = from.CurArchiveNode = nullptr;
-  return Folders.AddTop(from.Folders.TakeTop(index));
+  std::unique_ptr<TFolderNode> volume = from.Folders.TakeTop(index);
+  const TLibraryChange change{.Kind = TLibraryChange::TKind::Folders, .First = Folders.TopCount(), .Count = 1};
+  TLibraryListener* events = Events();
+  if (events) events->OnInserting(change);
+  TFolderNode* node = Folders.AddTop(std::move(volume));
+  if (events) events->OnInserted(change);
+  return node;
+}
+
+void TLibObj::BeginBusy() {
+  if (busy_++ == 0 && listener_) listener_->OnBusy(true);
+}
+
+void TLibObj::EndBusy() {
+  if (--busy_ == 0 && listener_) listener_->OnBusy(false);
+}
+
+void TLibObj::ReportItemChanged(const TLibFolderItem* item) {
+  TLibraryListener* events = Events();
+  if (!events || !item->Folder || !item->Folder->Node) return;
+  const int row = item->Folder->Items.IndexOf(item);
+  if (row >= 0)
+    events->OnChanged({.Kind = TLibraryChange::TKind::Items, .Folder = item->Folder->Node, .First = row, .Count = 1});
+}
+
+void TLibObj::ReportFolderChanged(TFolderNode* node) {
+  if (TLibraryListener* events = Events())
+    events->OnChanged(
+        {.Kind = TLibraryChange::TKind::Folders, .Folder = node->Parent(), .First = node->Index(), .Count = 1});
 }
 
 void TLibObj::KeepSize(TLibFolderItem* entry) {
@@ -351,8 +422,14 @@ void TLibObj::DeleteItem(TLibFolderItem* item) {
   Collections.ForEach([&](TColNode* n) {
     if (n->Data()->Item == item) n->Data()->Item = nullptr;
   });
-  int index = folder->Items.IndexOf(item);
-  if (index >= 0) folder->Items.Extract(index);
+  const int index = folder->Items.IndexOf(item);
+  if (index < 0) return;
+  const TLibraryChange change{.Kind = TLibraryChange::TKind::Items, .Folder = folder->Node, .First = index, .Count = 1};
+  TLibraryListener* events = folder->Node ? Events() : nullptr;
+  if (events) events->OnRemoving(change);
+  ++generation_;
+  folder->Items.Extract(index);
+  if (events) events->OnRemoved(change);
 }
 
 void TLibObj::UnlinkColItem(TLibColItem& c) {
@@ -362,7 +439,13 @@ void TLibObj::UnlinkColItem(TLibColItem& c) {
 
 void TLibObj::DeleteCollectionNode(TColNode* node) {
   for (TColNode* n = node; n && n != node->GetNextSkippingChildren(); n = n->GetNext()) UnlinkColItem(*n->Data());
+  const TLibraryChange change{
+      .Kind = TLibraryChange::TKind::Collections, .Collection = node->Parent(), .First = node->Index(), .Count = 1};
+  TLibraryListener* events = Events();
+  if (events) events->OnRemoving(change);
+  ++generation_;
   Collections.Delete(node);
+  if (events) events->OnRemoved(change);
 }
 
 void TLibObj::DeleteFolderNode(TFolderNode* node) {
@@ -404,19 +487,37 @@ void TLibObj::DeleteFolderNode(TFolderNode* node) {
   }
   for (TFolderNode** cur : {&CurFolderNode, &CurVolumeNode, &CurArchiveNode})
     if (*cur && folders.count((*cur)->Data())) *cur = nullptr;
+  // The entry that stood for the folder now stands for nothing.
+  if (TLibFolder* parent = node->Data()->Parent)
+    for (const auto& item : parent->Items)
+      if (item->Target == node->Data()) item->Target = nullptr;
+  const TLibraryChange change{
+      .Kind = TLibraryChange::TKind::Folders, .Folder = node->Parent(), .First = node->Index(), .Count = 1};
+  TLibraryListener* events = Events();
+  if (events) events->OnRemoving(change);
+  ++generation_;
   Folders.Delete(node);
+  if (events) events->OnRemoved(change);
 }
 
 void TLibObj::Clear() {
+  TLibraryListener* events = Events();
+  if (events) events->OnResetting();
   EndPathIndex();
+  ++generation_;
   Collections.Clear();
   Folders.Clear();
   CurFolderNode = CurVolumeNode = CurArchiveNode = nullptr;
   relinkIndex_.clear();
+  if (events) events->OnReset();
 }
 
 void TLibObj::SortVolumes() {
+  const TLibraryChange change{.Kind = TLibraryChange::TKind::Folders, .First = 0, .Count = Folders.TopCount()};
+  TLibraryListener* events = Events();
+  if (events) events->OnReordering(change);
   Folders.SortTopLevel([](const std::string& a, const std::string& b) { return std::strcoll(a.c_str(), b.c_str()) < 0; });
+  if (events) events->OnReordered(change);
 }
 
 void TLibObj::RecountTotals() {

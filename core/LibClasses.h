@@ -16,6 +16,7 @@
 #include "base/FileLock.h"
 #include "base/Operation.h"
 #include "base/StringList.h"
+#include "core/LibraryListener.h"
 #include "core/NodeTree.h"
 #include "tags/TagClasses.h"
 
@@ -66,6 +67,10 @@ class TItemList {
   TLibFolderItem* Find(std::string_view name) const;
   TLibFolderItem* FindExact(std::string_view name) const;
   int IndexOf(const TLibFolderItem* item) const;
+  // The row a new entry of this name would take; -1 when the name is taken.
+  int PositionFor(std::string_view name) const;
+  // Inserts at the row PositionFor gave.
+  TLibFolderItem* InsertAt(int row, std::unique_ptr<TLibFolderItem> item);
   // Detaches the entry at `index` and hands it to the caller.
   std::unique_ptr<TLibFolderItem> Extract(int index);
   void Clear() { items_.clear(); }
@@ -134,9 +139,14 @@ class TLibFolderItem {
   bool Found = false;
   TColNode* ColNode = nullptr;
   TLibFolder* Folder = nullptr;
+  // A folder entry's own folder record, linked when the record is added
+  // below the entry's folder and cleared when it is deleted.
+  TLibFolder* Target = nullptr;
   int32_t DupCount = 0;
   TTagInfo TagInfo;
 
+  // A folder entry's folder record (the linked one, else the first child
+  // record of its name), else the entry's own folder.
   TLibFolder* GetTargetFolder() const;
   TLibFolder* GetVolume() const;
   std::string GetItemPath() const;
@@ -193,12 +203,15 @@ struct TSerialCheck {
   TFolderNode* FirstDuplicate = nullptr;
 };
 
-// The open library: both trees, the header fields and the lists.
+// The open library: both trees, the header fields and the lists. It owns
+// every record; nodes, entries and collection items link each other with
+// raw pointers that the library keeps valid.
 //
 // Threads: one thread at a time changes a library; while it does, no other
-// thread reads it (the desktop program shows it busy). A library being
-// built apart (a scan of a new volume) may be read by nobody but its
-// builder until it is spliced in.
+// thread reads it (the desktop program shows it busy, see
+// TLibraryListener). Threads may read it side by side while nobody changes
+// it. A library being built apart (a scan of a new volume) is read by
+// nobody but its builder until it is spliced in.
 class TLibObj {
  public:
   // `version` empty makes a detached object that only reads a file header.
@@ -317,6 +330,32 @@ class TLibObj {
   // The recording context of the run that records into this library now.
   const TRecording& Recording() const { return recording_ ? *recording_ : kNoRecording; }
 
+  // --- views ---
+  // The one listener told about changes (nullptr: none); not owned.
+  void SetListener(TLibraryListener* listener) { listener_ = listener; }
+  TLibraryListener* Listener() const { return listener_; }
+  // Counts removals and resets: pointers to entries and folder records kept
+  // from before (search rows) are good while it stays the same.
+  uint64_t Generation() const { return generation_; }
+  // Marks the library busy for the listener until the matching EndBusy;
+  // nested pairs are told once. A window calls BeginBusy on its own thread
+  // before it starts an operation on a worker, and EndBusy after.
+  void BeginBusy();
+  void EndBusy();
+  class TBusyScope {
+   public:
+    explicit TBusyScope(TLibObj& lib) : lib_(lib) { lib_.BeginBusy(); }
+    ~TBusyScope() { lib_.EndBusy(); }
+    TBusyScope(const TBusyScope&) = delete;
+    TBusyScope& operator=(const TBusyScope&) = delete;
+
+   private:
+    TLibObj& lib_;
+  };
+  // For callers that edit records in place: tells the listener.
+  void ReportItemChanged(const TLibFolderItem* item);
+  void ReportFolderChanged(TFolderNode* node);
+
  private:
   void FreeFolderRecord(TLibFolder& folder);
   void UnlinkColItem(TLibColItem& item);
@@ -341,6 +380,17 @@ class TLibObj {
   friend class TRecordingScope;
   static const TRecording kNoRecording;
   const TRecording* recording_ = nullptr;
+
+  // The listener to tell now: none while a load reports in one block.
+  TLibraryListener* Events() const { return quiet_ == 0 ? listener_ : nullptr; }
+  // Inserts an entry at its sorted row and tells the listener; nullptr when
+  // the name is taken (the entry is then dropped).
+  TLibFolderItem* InsertItem(TLibFolder* folder, std::unique_ptr<TLibFolderItem> item);
+  friend class TQuietLoad;
+  TLibraryListener* listener_ = nullptr;
+  int busy_ = 0;
+  int quiet_ = 0;
+  uint64_t generation_ = 0;
   // The file the library was last read from or saved to (links resolved),
   // and its stamp then.
   std::string stampedFile_;

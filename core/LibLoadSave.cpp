@@ -2,6 +2,8 @@
 // the save-changes question and the serial check of a new volume.
 #include <sys/stat.h>
 
+#include <optional>
+
 #include "core/LibClasses.h"
 #include "core/LibFile.h"
 #include "base/Error.h"
@@ -81,9 +83,28 @@ void TLibObj::OpenLibrary(const std::string& file, bool merge, TOperation& op, b
   LoadLibrary(file, merge, op, sortVolumes);
 }
 
+// Holds back the listener's calls while a load adds records one by one:
+// the load reports them in one block when it ends.
+class TQuietLoad {
+ public:
+  explicit TQuietLoad(TLibObj& lib) : lib_(lib) { ++lib_.quiet_; }
+  ~TQuietLoad() { --lib_.quiet_; }
+  TQuietLoad(const TQuietLoad&) = delete;
+  TQuietLoad& operator=(const TQuietLoad&) = delete;
+
+ private:
+  TLibObj& lib_;
+};
+
 void TLibObj::LoadLibrary(const std::string& file, bool merge, TOperation& op, bool sortVolumes) {
   if (!LibraryFileExists(file)) throw EError("errFNF", {file});
   TLibFile f(file, TLibFile::TMode::Read);
+  const TBusyScope busy(*this);
+  TLibraryListener* events = Events();
+  const int firstVolume = merge ? Folders.TopCount() : 0;
+  const int firstCollection = merge ? Collections.TopCount() : 0;
+  if (events && !merge) events->OnResetting();
+  std::optional<TQuietLoad> quiet(std::in_place, *this);
   if (!merge) {
     Clear();
     FileName = file;
@@ -117,6 +138,21 @@ void TLibObj::LoadLibrary(const std::string& file, bool merge, TOperation& op, b
     failure = std::current_exception();
   }
   relinkIndex_.clear();
+  quiet.reset();
+  // What was read, also before a failure, as one block.
+  if (events && !merge) events->OnReset();
+  if (events && merge) {
+    const TLibraryChange volumes{
+        .Kind = TLibraryChange::TKind::Folders, .First = firstVolume, .Count = Folders.TopCount() - firstVolume};
+    const TLibraryChange collections{.Kind = TLibraryChange::TKind::Collections,
+                                     .First = firstCollection,
+                                     .Count = Collections.TopCount() - firstCollection};
+    for (const TLibraryChange& block : {volumes, collections}) {
+      if (block.Count == 0) continue;
+      events->OnInserting(block);
+      events->OnInserted(block);
+    }
+  }
   if (sortVolumes) SortVolumes();
   RecountTotals();
   if (began) op.End(op.Text("msgsLoaded", {file}));

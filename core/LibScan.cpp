@@ -112,7 +112,10 @@ TFolderNode* TLibObj::AddVolumeNode(const std::string& title, const std::string&
 void TLibObj::AddFolderPath(const std::string& path, TDateTime date) {
   if (TFolderNode* node = FindFolderNode(CurVolumeNode, path)) {
     CurFolderNode = node;
-    if (node != CurVolumeNode) node->Data()->Date = date;
+    if (node != CurVolumeNode && node->Data()->Date != date) {
+      node->Data()->Date = date;
+      ReportFolderChanged(node);
+    }
     return;
   }
   CurFolderNode = AddFolderNode(CurVolumeNode, path);
@@ -150,7 +153,10 @@ TFolderNode* TLibObj::AddChildFolder(TFolderNode* parent, const std::string& pat
   }
   const std::string name = folder->Name;
   TFolderNode* node = AddFolderRecord(parent, std::move(folder));
-  if (TLibFolderItem* entry = parent->Data()->Items.Find(name)) entry->IsFolder = true;
+  if (TLibFolderItem* entry = parent->Data()->Items.Find(name); entry && !entry->IsFolder) {
+    entry->IsFolder = true;
+    ReportItemChanged(entry);
+  }
   return node;
 }
 
@@ -174,14 +180,14 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
         TLibFolder* containing = CurFolderNode->Data();
         auto entry = TLibFolderItem::CreateFolder(name, date);
         entry->Name = name;
-        entry->Folder = containing;
-        item = containing->Items.Add(std::move(entry)).first;
+        item = InsertItem(containing, std::move(entry));
       }
       if (item) {
         item->Found = true;
-        if (rec.Adding && rec.ApplyToFolders) {
+        if (rec.Adding && rec.ApplyToFolders && (item->Category != rec.Category || item->Comments != rec.Comments)) {
           item->Category = rec.Category;
           item->Comments = rec.Comments;
+          ReportItemChanged(item);
         }
       }
       return;
@@ -199,8 +205,7 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
     if (isNew) {
       auto entry = TLibFolderItem::CreateFile(name, size, date);
       entry->Name = name;
-      entry->Folder = containing;
-      item = containing->Items.Add(std::move(entry)).first;
+      item = InsertItem(containing, std::move(entry));
     }
     if (isArchive) {
       item->IsFolder = true;
@@ -228,6 +233,7 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
     item->Size = size;
     item->Date = date;
     if (isNew && !isArchive) KeepSize(item);
+    if (!isNew) ReportItemChanged(item);
     if (progress) Status(std::string(), CurVolumeNode->Data()->KeptSize);
   } catch (const ECanceled&) {
     // A stop is no fault of the entry: it stays as it was.
@@ -276,17 +282,18 @@ void TLibObj::AddRarMember(const TDFRARHeaderData& header, const TRAR& rar) {
   if (!archive || header.Directory) return;
   try {
     TLibFolderItem* item = archive->Items.FindExact(header.FileName);
-    if (!item) {
+    const bool isNew = !item;
+    if (isNew) {
       auto member = std::make_unique<TLibFolderItem>();
       member->Name = header.FileName;
-      member->Folder = archive;
-      item = archive->Items.Add(std::move(member)).first;
+      item = InsertItem(archive, std::move(member));
     }
     item->Date = header.FileTime;
     // The whole size: a member over 4 GiB keeps it.
     item->Size = static_cast<int64_t>(header.UnpackedSize);
     item->Folder = archive;
     item->Found = true;
+    if (!isNew) ReportItemChanged(item);
   } catch (const std::exception&) {
     Log(Text("msgsRarErr", {rar.FileName}));
   }
@@ -304,17 +311,17 @@ void TLibObj::AddZipMembers(const TZip& zip) {
       std::string name = entry.FileName;
       std::replace(name.begin(), name.end(), '/', '\\');
       TLibFolderItem* item = archive->Items.FindExact(name);
-      if (!item) {
+      const bool isNew = !item;
+      if (isNew) {
         auto member = std::make_unique<TLibFolderItem>();
         member->Name = name;
-        member->Folder = archive;
-        item = archive->Items.Add(std::move(member)).first;
+        item = InsertItem(archive, std::move(member));
       }
-      item->Name = name;
       item->Date = DosDateTimeToDate(entry.DosDateTime);
       item->Size = static_cast<int64_t>(entry.UncompressedSize);
       item->Folder = archive;
       item->Found = true;
+      if (!isNew) ReportItemChanged(item);
     }
   } catch (const std::exception&) {
     Log(Text("msgsZipErr", {zip.ZipFilename()}));
@@ -430,7 +437,9 @@ void TLibObj::ApplyAddDefaults(TFolderNode* node, bool force) {
     if (rec.ApplyToFiles || (item->IsFolder && (forced || rec.ApplyToFolders))) {
       item->Category = rec.Category;
       item->Comments = rec.Comments;
+      return true;
     }
+    return false;
   };
   // The branch in tree order; only its own folder is forced.
   TFolderNode* end = node->GetNextSkippingChildren();
@@ -440,10 +449,15 @@ void TLibObj::ApplyAddDefaults(TFolderNode* node, bool force) {
     if (forced || rec.ApplyToFolders) {
       folder->Category = rec.Category;
       folder->Comments = rec.Comments;
+      ReportFolderChanged(n);
       if (folder->Parent)
-        if (TLibFolderItem* entry = folder->Parent->Items.Find(folder->Name)) itemRule(entry, forced);
+        if (TLibFolderItem* entry = folder->Parent->Items.Find(folder->Name); entry && itemRule(entry, forced))
+          ReportItemChanged(entry);
     }
-    for (const auto& item : folder->Items) itemRule(item.get(), false);
+    bool changed = false;
+    for (const auto& item : folder->Items) changed = itemRule(item.get(), false) || changed;
+    if (TLibraryListener* events = Events(); events && changed)
+      events->OnChanged({.Kind = TLibraryChange::TKind::Items, .Folder = n, .First = 0, .Count = folder->Items.Count()});
   }
 }
 

@@ -24,6 +24,8 @@ class TTreeNode {
   TTreeNode* GetNextSibling() const;
   TTreeNode* GetPrevSibling() const;
   int Level() const { return level_; }
+  // The row among its siblings (the top-level nodes for a top-level node).
+  int Index() const { return static_cast<int>(pos_); }
   int AbsoluteIndex() const;
   bool IsTopLevel() const { return parent_ == nullptr; }
   T* Data() const { return data_.get(); }

@@ -123,6 +123,8 @@ void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& req
     TLibObj& Lib;
     ~TClose() { Lib.Modified = true; }
   } close{lib};
+  // Views wait while the library changes in place.
+  const TLibObj::TBusyScope busy(lib);
   const TRecording recording{.Op = &op,
                              .Handlers = request.Handlers.get(),
                              .TagNames = &r.TagNames,
@@ -163,6 +165,7 @@ void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& req
   lib.CurVolumeNode = volumeNode;
   if (volume->Serial.empty()) volume->Serial = request.Serial;
   volume->SourcePath = volumeRoot;
+  lib.ReportFolderChanged(volumeNode);
   r.Unreadable = ScanFolder(lib, root, request.Levels, request.FoldersOnly);
   if (request.DeleteMissing) {
     KeepUnwalked(selected, request.Levels, request.FoldersOnly);

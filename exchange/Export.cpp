@@ -3,9 +3,11 @@
 #include <string_view>
 
 #include "base/AtomicFile.h"
-#include "base/FileLock.h"
-#include "base/TextUtils.h"
 #include "base/Error.h"
+#include "base/FileLock.h"
+#include "base/Messages.h"
+#include "base/Operation.h"
+#include "base/TextUtils.h"
 #include "state/Globals.h"
 
 namespace tw {
@@ -94,11 +96,16 @@ int ExportLevel(const TLibFolderItem& item) {
 }
 
 TExport::TExport(TGlobalData& g, TExportOptions options, TExportSourceData source)
-    : g_(g),
+    : TExport(*g.CurrentLibrary, g.TextFormat(), std::move(options), std::move(source)) {
+  g_ = &g;
+}
+
+TExport::TExport(const TLibObj& lib, const TTextFormat& format, TExportOptions options, TExportSourceData source)
+    : lib_(lib),
       options_(std::move(options)),
       source_(std::move(source)),
       separator_(SeparatorText(options_.Separator)),
-      format_(g.TextFormat()) {
+      format_(format) {
   // Names not in the list are ignored.
   for (const auto& f : options_.Fields) {
     if (!f.Checked) continue;
@@ -186,15 +193,16 @@ void TExport::WriteEntry(const TLibFolderItem& item) {
 }
 
 void TExport::Step(const std::string& status, int64_t position) {
-  g_.StepProgress(status, position);
-  g_.CancelCheck();
+  op_->Step(status, position);
+  op_->CheckStop();
 }
 
+void TExport::CheckStop() const { op_->CheckStop(); }
+
 void TExport::ExportLibrary() {
-  const TLibObj& lib = *g_.CurrentLibrary;
-  g_.BeginProgress(Format(g_.GetText("msgsExporting"), {options_.FileName}), static_cast<int64_t>(lib.Folders.Count()));
+  op_->Begin(op_->Text("msgsExporting", {options_.FileName}), static_cast<int64_t>(lib_.Folders.Count()));
   int64_t position = 0;
-  for (TFolderNode* n = lib.Folders.GetFirstNode(); n; n = n->GetNext()) {
+  for (TFolderNode* n = lib_.Folders.GetFirstNode(); n; n = n->GetNext()) {
     Step(n->Text, ++position);
     for (const auto& item : n->Data()->Items) WriteEntry(*item);
   }
@@ -207,8 +215,7 @@ void TExport::WriteNodeTree(TFolderNode* node) {
     int Next;
   };
   std::vector<TPending> stack{{node->Data(), 0}};
-  g_.PumpEvents();
-  g_.CancelCheck();
+  CheckStop();
   while (!stack.empty()) {
     TLibFolder* folder = stack.back().Folder;
     const int index = stack.back().Next++;
@@ -222,15 +229,14 @@ void TExport::WriteNodeTree(TFolderNode* node) {
     // An entry whose folder record is missing targets its own folder.
     TLibFolder* target = item->GetTargetFolder();
     if (!target || target == folder) continue;
-    g_.PumpEvents();
-    g_.CancelCheck();
+    op_->Step(std::string(), -1);
+    CheckStop();
     stack.push_back({target, 0});
   }
 }
 
 void TExport::ExportSelection() {
-  g_.BeginProgress(Format(g_.GetText("msgsExporting"), {options_.FileName}),
-                   static_cast<int64_t>(source_.Selection.size()));
+  op_->Begin(op_->Text("msgsExporting", {options_.FileName}), static_cast<int64_t>(source_.Selection.size()));
   int64_t position = 0;
   for (TFolderNode* node : source_.Selection) {
     Step(node->Text, ++position);
@@ -239,8 +245,7 @@ void TExport::ExportSelection() {
 }
 
 void TExport::ExportResults() {
-  g_.BeginProgress(Format(g_.GetText("msgsExporting"), {options_.FileName}),
-                   static_cast<int64_t>(source_.Results.size()));
+  op_->Begin(op_->Text("msgsExporting", {options_.FileName}), static_cast<int64_t>(source_.Results.size()));
   int64_t position = 0;
   for (TLibFolderItem* item : source_.Results) {
     Step(item->Name, ++position);
@@ -248,11 +253,12 @@ void TExport::ExportResults() {
   }
 }
 
-bool TExport::Export() {
+bool TExport::Export(TOperation& op) {
   error_.clear();
+  op_ = &op;
   const std::string& file = options_.FileName;
   try {
-    if (file.empty()) throw EError(g_.GetText("errFileEmpty"));
+    if (file.empty()) throw EError("errFileEmpty", {});
     TSink sink(file);
     sink_ = &sink;
     try {
@@ -273,26 +279,37 @@ bool TExport::Export() {
       throw;
     }
     sink_ = nullptr;
-    const std::string done = Format(g_.GetText("msgsExported"), {file});
-    g_.ShowStatus(done, std::string(), true);
+    const std::string done = op.Text("msgsExported", {file});
+    op.Show(done);
+    op.Log(done);
     return true;
   } catch (const std::exception& e) {
-    error_ = e.what();
+    error_ = TextOf(e, op.Texts());
   } catch (...) {
     error_ = "?";
   }
-  const std::string failed = Format(g_.GetText("msgsExportFailed"), {file});
-  g_.ShowStatus(failed, std::string(), true);
+  const std::string failed = op.Text("msgsExportFailed", {file});
+  op.Show(failed);
+  op.Log(failed);
   return false;
 }
 
-bool TExport::Run() {
-  if (!g_.ProcessStopped) return false;
-  const bool ok = Export();
-  TLibObj* lib = g_.CurrentLibrary.get();
-  if (lib) lib->RecountTotals();
-  g_.EndProgress(Format(g_.GetText("msgsExported"), {lib ? lib->FileName : std::string()}));
+bool TExport::Export() {
+  TGlobalOperation run(*g_);
+  return Export(run);
+}
+
+bool TExport::Run(TLibObj& lib, TOperation& op) {
+  const bool ok = Export(op);
+  lib.RecountTotals();
+  op.End(op.Text("msgsExported", {lib.FileName}));
   return ok;
+}
+
+bool TExport::Run() {
+  if (!g_->ProcessStopped) return false;
+  TGlobalOperation run(*g_);
+  return Run(*g_->CurrentLibrary, run);
 }
 
 }  // namespace tw

@@ -13,6 +13,7 @@
 namespace tw {
 
 class TGlobalData;
+class TOperation;
 
 // One position of the field list: the field's name and whether it is written.
 struct TExportField {
@@ -63,17 +64,28 @@ struct TExportSourceData {
   std::vector<TLibFolderItem*> Results;
 };
 
+// One export. Reads the library only; runs on one thread, the operation's,
+// while nobody changes the library.
 class TExport {
  public:
+  // The program's library, sizes in the program's texts.
   TExport(TGlobalData& g, TExportOptions options, TExportSourceData source = {});
+  // Any library, with the texts sizes and lines are formatted with.
+  TExport(const TLibObj& lib, const TTextFormat& format, TExportOptions options, TExportSourceData source = {});
 
   // Writes the file and logs "Exported: %s" or "Export failed: %s"; errors
   // never escape. The file appears only complete: a failed export leaves an
-  // older file of the name untouched. A Stop request cancels it.
+  // older file of the name untouched. A stop request cancels it. Opens a
+  // progress bracket that the caller closes.
+  bool Export(TOperation& op);
+  // The same with the program's own progress display.
   bool Export();
-  // The export command of the main window: nothing while another operation
-  // runs; else Export, the library's totals recounted and the progress
-  // closed with "Exported: " and the library's file name.
+  // The export command of the main window: Export, the library's totals
+  // recounted and the progress closed with "Exported: " and the library's
+  // file name.
+  bool Run(TLibObj& lib, TOperation& op);
+  // The same for the program's library, on the caller's thread; nothing
+  // while another operation runs.
   bool Run();
 
   // The text of the error that ended the last Export; empty after success.
@@ -98,8 +110,11 @@ class TExport {
   std::string FieldText(int field, const TLibFolderItem& item) const;
   const std::string& PathOf(const TLibFolder* folder) const;
   void Step(const std::string& status, int64_t position);
+  void CheckStop() const;
 
-  TGlobalData& g_;
+  TGlobalData* g_ = nullptr;
+  const TLibObj& lib_;
+  TOperation* op_ = nullptr;
   TExportOptions options_;
   TExportSourceData source_;
   std::string separator_;

@@ -300,15 +300,22 @@ void TTextImport::BuildFolderChain(TLibObj& lib, const TImportObj& obj) {
 void TTextImport::ApplyColumns(TLibObj& lib, const TImportObj& obj, TImportResult& result) {
   TLibFolderItem* item = lib.CurFolderNode->Data()->Items.FindExact(obj.Name);
   if (!item) throw EError(obj.FullKey);
+  bool changed = false;
   if (ColumnOf("Category") > 0 && !obj.Category.empty()) {
     item->Category = obj.Category;
+    changed = true;
     if (lib.Categories.IndexOf(obj.Category) < 0) result.NewCategories.push_back(obj.Category);
     AddUnique(lib.Categories, nullptr, obj.Category);
   }
-  if (ColumnOf("Comments") > 0 && !obj.Comments.empty()) item->Comments = obj.Comments;
+  if (ColumnOf("Comments") > 0 && !obj.Comments.empty()) {
+    item->Comments = obj.Comments;
+    changed = true;
+  }
+  if (changed) lib.ReportItemChanged(item);
   TLibFolder* volume = runVolume_->Data();
   if (ColumnOf("Location") > 0 && !obj.Location.empty() && volume->Location.empty()) {
     volume->Location = obj.Location;
+    lib.ReportFolderChanged(runVolume_);
     if (lib.Locations.IndexOf(obj.Location) < 0) result.NewLocations.push_back(obj.Location);
     AddUnique(lib.Locations, nullptr, obj.Location);
   }
@@ -354,6 +361,7 @@ TImportResult TTextImport::Import(TLibObj& lib, TOperation& op) {
   // files of this machine: the recording reads no file.
   const TRecording recording{.Op = &op};
   const TRecordingScope scope(lib, recording);
+  const TLibObj::TBusyScope busy(lib);
   try {
     if (file.empty()) throw EError("errFileEmpty", {});
     const std::vector<TImportObj> objects = ReadObjects(ReadImportFile(file), op);

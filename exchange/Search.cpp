@@ -11,11 +11,13 @@
 
 #include "base/CaseFold.h"
 #include "base/DateTime.h"
+#include "base/Error.h"
+#include "base/IniFile.h"
+#include "base/Messages.h"
+#include "base/Operation.h"
 #include "base/TextUtils.h"
 #include "base/Utf8.h"
-#include "base/Error.h"
 #include "state/Globals.h"
-#include "base/IniFile.h"
 
 namespace tw {
 namespace {
@@ -111,8 +113,8 @@ std::vector<Node*> NodesToVisit(bool selectedOnly, const std::vector<Node*>& sel
 // What one run knows: the prepared criteria, the message texts, the lists.
 class TRun {
  public:
-  TRun(TGlobalData& g, TLibObj& lib, const TSearchCriteria& c, TSearchResult& result)
-      : g_(g), lib_(lib), c_(c), r_(result) {
+  TRun(TOperation& op, const TSearchSettings& settings, TLibObj& lib, const TSearchCriteria& c, TSearchResult& result)
+      : op_(op), settings_(settings), lib_(lib), c_(c), r_(result) {
     // Step 2: with the Anywhere page active its text stands for the six
     // General texts; the caller's criteria stay as they were.
     const bool any = c.AnywhereActive;
@@ -125,8 +127,8 @@ class TRun {
     caption_ = TTextCriterion(c.ColCaption, c.MatchCase);
     url_ = TTextCriterion(c.ColUrl, c.MatchCase);
     memo_ = TTextCriterion(c.ColMemo, c.MatchCase);
-    searching_ = g.GetText("msgsFindSearching");
-    updating_ = g.GetText("msgsUpdating");
+    searching_ = op.Texts().GetText("msgsFindSearching");
+    updating_ = op.Texts().GetText("msgsUpdating");
   }
 
   void Collections();
@@ -152,10 +154,11 @@ class TRun {
   void AddCollectionRow(TColNode* node);
   void ScanDuplicates(TLibFolderItem& item, const TRecord& record);
   void Status(const std::string& text, const std::string& value) {
-    if (g_.ProgressDue()) g_.StepProgress(Format(text, {value}), 0);
+    if (op_.StepDue()) op_.Step(Format(text, {value}), 0);
   }
 
-  TGlobalData& g_;
+  TOperation& op_;
+  const TSearchSettings& settings_;
   TLibObj& lib_;
   const TSearchCriteria& c_;
   TSearchResult& r_;
@@ -174,7 +177,7 @@ void TRun::Collections() {
         memo_.ContainedIn(item ? item->Memo : none))
       AddCollectionRow(node);
     Status(searching_, node->Text);
-    g_.CancelCheck();
+    op_.CheckStop();
   }
 }
 
@@ -201,10 +204,10 @@ void TRun::Folders() {
 }
 
 void TRun::Visit(const TRecord& record, TLibFolderItem& item) {
-  g_.CancelCheck();
+  op_.CheckStop();
   if (c_.FoldersOnly && !item.IsFolder) return;
   const bool match = Matches(record, item);
-  if (g_.ProgressDue()) g_.StepProgress(Format(searching_, {record.Folder->GetPath() + item.Name}), 0);
+  if (op_.StepDue()) op_.Step(Format(searching_, {record.Folder->GetPath() + item.Name}), 0);
   if (!match) return;
   AddRow(0, item, record);
   if (c_.FindDuplicates) ScanDuplicates(item, record);
@@ -248,7 +251,7 @@ void TRun::AddRow(int list, TLibFolderItem& item, const TRecord& record) {
   row.Date = item.Date;
   row.Category = item.Category;
   row.Comments = item.Comments;
-  row.SizeUnit = g_.SizeUnit;
+  row.SizeUnit = settings_.SizeUnit;
   (list == 0 ? r_.Rows : r_.Duplicates).push_back(std::move(row));
 
   TSearchCounters& n = r_.Counters[list];
@@ -258,13 +261,18 @@ void TRun::AddRow(int list, TLibFolderItem& item, const TRecord& record) {
   n.Size = AddSizes(n.Size, item.Size);
 
   // Replace: the row keeps showing the values from before.
+  bool replaced = false;
   if (c_.ReplaceCategory && item.Category != c_.NewCategory) {
     item.Category = c_.NewCategory;
-    lib_.Modified = true;
+    replaced = true;
   }
   if (c_.ReplaceComments && item.Comments != c_.NewComments) {
     item.Comments = c_.NewComments;
+    replaced = true;
+  }
+  if (replaced) {
     lib_.Modified = true;
+    lib_.ReportItemChanged(&item);
   }
 
   if (TColNode* link = item.ColNode ? item.ColNode : record.Volume->ColNode) AddCollectionRow(link);
@@ -316,8 +324,8 @@ void TRun::FinishDuplicateCounts() {
 void TRun::UpdateDuplicateCounts() {
   for (TSearchRow& row : r_.Duplicates) {
     row.DupCount = row.Item->DupCount;
-    if (g_.ProgressDue()) Status(updating_, row.Column(scLocation, g_.TextFormat()));
-    g_.CancelCheck();
+    if (op_.StepDue()) Status(updating_, row.Column(scLocation, settings_.Format));
+    op_.CheckStop();
   }
 }
 
@@ -393,23 +401,29 @@ const std::array<const char*, kSearchColumnCount>& SearchColumnCaptions() {
   return captions;
 }
 
-TSearch::TSearch(TGlobalData& globals, TLibObj& library) : g_(globals), lib_(library) {}
+TSearch::TSearch(TGlobalData& globals, TLibObj& library)
+    : TSearch(library, {globals.SizeUnit, globals.ConfirmReplace, globals.TextFormat()}) {
+  g_ = &globals;
+}
 
-TSearchResult TSearch::Run(const TSearchCriteria& criteria) {
+TSearch::TSearch(TLibObj& library, TSearchSettings settings) : lib_(library), settings_(std::move(settings)) {}
+
+TSearchResult TSearch::Run(const TSearchCriteria& criteria, TOperation& op) {
   TSearchResult result;
-  // Step 1.
-  g_.ProcessStopped = false;
   result.DuplicatesVisible = criteria.FindDuplicates;
   // Steps 2 and 3: the effective texts are prepared by the run; the result
   // starts empty.
-  TRun run(g_, lib_, criteria, result);
+  TRun run(op, settings_, lib_, criteria, result);
   // Step 4.
-  if (g_.ConfirmReplace && (criteria.ReplaceCategory || criteria.ReplaceComments) &&
-      g_.Host().Ask(g_.GetText("confFindReplace"), TMsgButtons::YesNo, TMsgKind::Confirmation) != TMsgAnswer::Yes) {
-    g_.ProcessStopped = true;
+  if (settings_.ConfirmReplace && (criteria.ReplaceCategory || criteria.ReplaceComments) &&
+      op.Ask(op.Text("confFindReplace"), TMsgButtons::YesNo, TMsgKind::Confirmation) != TMsgAnswer::Yes) {
+    result.Generation = lib_.Generation();
     return result;
   }
   result.Searched = true;
+  // A replace changes entries: views wait until it is done.
+  std::optional<TLibObj::TBusyScope> busy;
+  if (criteria.ReplaceCategory || criteria.ReplaceComments) busy.emplace(lib_);
   try {
     if (criteria.CollectionsActive) {
       run.Collections();  // step 5
@@ -423,14 +437,29 @@ TSearchResult TSearch::Run(const TSearchCriteria& criteria) {
       run.FinishDuplicateCounts();
       if (criteria.FindDuplicates) run.UpdateDuplicateCounts();  // step 7
     }
+  } catch (const ECanceled& e) {
+    result.Error = TextOf(e, op.Texts());
+    result.Canceled = true;
   } catch (const std::exception& e) {
-    result.Error = e.what();
-    result.Canceled = g_.ProcessStopped && result.Error == g_.GetText("infoCancel");
+    result.Error = TextOf(e, op.Texts());
   }
-  // Step 8.
-  g_.ProcessStopped = true;
+  result.Generation = lib_.Generation();
   // Step 9: the window shows CounterTexts of result.Shown().
-  g_.ShowStatus(ResultsText(g_, result.Shown()), std::string(), false);
+  op.Show(ResultsText(op.Texts(), result.Shown()));
+  return result;
+}
+
+TSearchResult TSearch::Run(const TSearchCriteria& criteria) {
+  // The settings as they are now.
+  settings_ = {g_->SizeUnit, g_->ConfirmReplace, g_->TextFormat()};
+  // Steps 1 and 8.
+  g_->ProcessStopped = false;
+  TSearchResult result;
+  {
+    TGlobalOperation run(*g_);
+    result = Run(criteria, run);
+  }
+  g_->ProcessStopped = true;
   return result;
 }
 
@@ -447,7 +476,7 @@ void TSearch::Sort(std::vector<TSearchRow>& rows, int column) {
   };
   std::vector<TKeyed> keyed;
   keyed.reserve(rows.size());
-  const TTextFormat format = g_.TextFormat();
+  const TTextFormat format = g_ ? g_->TextFormat() : settings_.Format;
   for (size_t i = 0; i < rows.size(); ++i) keyed.push_back({rows[i].Column(column, format), i});
   SortRows(keyed, SortState, column, [](const TKeyed& a, const TKeyed& b) { return CompareBytes(a.Key, b.Key); });
   std::vector<TSearchRow> sorted;
@@ -506,9 +535,11 @@ std::array<std::string, 5> CounterTexts(const TGlobalData& g, const TSearchCount
           Format(g.GetText("infoSize"), {FormatSize(g.SizeUnit, static_cast<double>(n.Size), g.TextFormat())})};
 }
 
-std::string ResultsText(const TGlobalData& g, const TSearchCounters& n) {
-  return Format(g.GetText("infoFindResults"), {std::to_string(int64_t{n.Folders} + n.Files)});
+std::string ResultsText(const TMessageTable& texts, const TSearchCounters& n) {
+  return Format(texts.GetText("infoFindResults"), {std::to_string(int64_t{n.Folders} + n.Files)});
 }
+
+std::string ResultsText(const TGlobalData& g, const TSearchCounters& n) { return ResultsText(g.Messages(), n); }
 
 // ----------------------------------------------------------- .TWS files
 

@@ -6,10 +6,12 @@
 // show what a run returns.
 //
 // How it differs from a window that searches for itself:
-// - Errors: Run never raises. A Stop request ("Operation Canceled") or any
+// - Errors: Run never raises. A stop request ("Operation Canceled") or any
 //   other failure ends the walk; the closing steps still run (the rows found
 //   so far stay, the counters are computed, ProcessStopped becomes true) and
 //   the text is returned in TSearchResult::Error for the caller to show.
+// - The rows point at entries of the library: they are good while the
+//   library's generation is the one the result carries (IsCurrent).
 // - "Without regard to case" folds both sides with FoldCase (Unicode simple
 //   case folding, the platform's rule) instead of upper-casing them; each
 //   criterion is folded once per run.
@@ -32,6 +34,7 @@
 namespace tw {
 
 class TGlobalData;
+class TOperation;
 
 enum TSizeSign : int32_t { ssEqual = 0, ssGreater = 1, ssLess = 2 };
 enum TSizeUnitIndex : int32_t { suBytes = 0, suKB = 1, suMB = 2 };
@@ -155,6 +158,12 @@ struct TSearchResult {
   // "Operation Canceled" after Stop, or the text of another failure.
   std::optional<std::string> Error;
   bool Canceled = false;
+  // The library's generation at the end of the run.
+  uint64_t Generation = 0;
+
+  // Whether the rows still point at live entries: nothing was removed from
+  // the library since the run.
+  bool IsCurrent(const TLibObj& lib) const { return lib.Generation() == Generation; }
 
   // The list index of step 9 (1 in duplicate mode) and its counters.
   int CounterIndex() const { return DuplicatesVisible ? 1 : 0; }
@@ -188,11 +197,28 @@ inline TSearchSortState InitialSortState() {
   return s;
 }
 
+// The settings a search reads, taken when it is made.
+struct TSearchSettings {
+  int32_t SizeUnit = 0;
+  bool ConfirmReplace = true;
+  TTextFormat Format;
+};
+
+// One search window's engine. Run reads the library (and changes entries
+// when replacing) on the operation's thread while nobody else changes or,
+// for a replace, reads it; Sort runs on the window's thread.
 class TSearch {
  public:
+  // The program's library and settings.
   TSearch(TGlobalData& globals, TLibObj& library);
+  TSearch(TLibObj& library, TSearchSettings settings);
 
-  // Start Search, from clearing the lists to the counters. Never raises (see above).
+  // Start Search, from clearing the lists to the counters. Never raises (see
+  // above). The replace question goes to the operation; the result text is
+  // its closing status.
+  TSearchResult Run(const TSearchCriteria& criteria, TOperation& op);
+  // The same on the caller's thread with the program's progress and its
+  // settings as they are now: the operation runs with ProcessStopped clear.
   TSearchResult Run(const TSearchCriteria& criteria);
 
   // Column click: sorts by the column in its stored direction, then flips it.
@@ -201,14 +227,16 @@ class TSearch {
   TSearchSortState SortState = InitialSortState();
 
  private:
-  TGlobalData& g_;
+  TGlobalData* g_ = nullptr;
   TLibObj& lib_;
+  TSearchSettings settings_;
 };
 
 // The five panels of the window's result status bar (volumes, folders,
 // files, collections, size in the settings' size unit) and the main status
 // bar's "Results" text.
 std::array<std::string, 5> CounterTexts(const TGlobalData& globals, const TSearchCounters& counters);
+std::string ResultsText(const TMessageTable& texts, const TSearchCounters& counters);
 std::string ResultsText(const TGlobalData& globals, const TSearchCounters& counters);
 
 // The saved search file: section "Search", keys in their fixed order,

@@ -307,6 +307,8 @@ void TGlobalOperation::OnBegin(const std::string& caption, int64_t total) {
 
 void TGlobalOperation::OnStep(const std::string& status, int64_t position) { g_.StepProgress(status, position); }
 
+void TGlobalOperation::OnStatus(const std::string& status) { g_.ShowStatus(status, std::string(), false); }
+
 void TGlobalOperation::OnLog(const std::string& line) { g_.AddMessage(line); }
 
 void TGlobalOperation::OnEnd(const std::string& text) { g_.EndProgress(text); }

@@ -110,6 +110,7 @@ class TGlobalData {
   // The main window's View marks, placements, column widths and Reopen menu.
   TMainLayout Layout;
   TMessageTable& Messages() { return messages_; }
+  const TMessageTable& Messages() const { return messages_; }
 
   void SetDefaults();
   std::string DefaultListFile(int kind) const;
@@ -204,6 +205,7 @@ class TGlobalOperation : public TOperationSink {
 
   void OnBegin(const std::string& caption, int64_t total) override;
   void OnStep(const std::string& status, int64_t position) override;
+  void OnStatus(const std::string& status) override;
   void OnLog(const std::string& line) override;
   void OnEnd(const std::string& text) override;
   TMsgAnswer OnAsk(const std::string& text, TMsgButtons buttons, TMsgKind kind) override;
