@@ -244,7 +244,8 @@ void TLibObj::SaveLibrary(const std::string& file, TOperation& op) {
   if (!writerLock_ || writerLock_->Target() != target)
     ownLock = std::make_unique<TFileLock>(target, file, TFileLock::kDefaultWait);
   RemoveStaleTemporaries(target);
-  if (target == stampedFile_ && TFileStamp::Of(target) != stamp_)
+  // A file that is gone holds nothing to lose: the save writes it again.
+  if (const TFileStamp now = TFileStamp::Of(target); target == stampedFile_ && now.Exists && now != stamp_)
     throw EError("errFileChanged", {file});
 
   TProgressScope progress(op, op.Text("msgsSaving", {FileName}), FolderCount);

@@ -483,6 +483,10 @@ TEST_F(LibraryFileSafetyTest, ASaveRefusesAFileChangedSinceItWasRead) {
   SaveLibraryCommand(*g, Path("mine.twl"));
   AddVolume("More");
   EXPECT_NO_THROW(SaveLibraryCommand(*g, Path("mine.twl")));
+  // A file removed since holds nothing to lose: the save writes it again.
+  std::filesystem::remove(Path("mine.twl"));
+  EXPECT_NO_THROW(SaveLibraryCommand(*g, Path("mine.twl")));
+  EXPECT_TRUE(std::filesystem::exists(Path("mine.twl")));
   // A new library refuses a file that appeared where it is to be saved.
   g->ResetLibrary(false);
   Lib().StartNewFile(Path("new.twl"));
