@@ -90,6 +90,7 @@ void TLibObj::NewVolume(const std::string& sourcePath, const std::string& title,
   TFolderNode* node = AddVolumeNode(title, sourcePath);
   node->Data()->SourcePath = sourcePath;
   node->Data()->Serial = serial;
+  ReportFolderChanged(node);
 }
 
 TFolderNode* TLibObj::AddVolumeNode(const std::string& title, const std::string& sourcePath) {
@@ -233,7 +234,9 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
     item->Size = size;
     item->Date = date;
     if (isNew && !isArchive) KeepSize(item);
-    if (!isNew) ReportItemChanged(item);
+    // A new entry is told twice (inserted, then filled): its values are
+    // complete only now.
+    ReportItemChanged(item);
     if (progress) Status(std::string(), CurVolumeNode->Data()->KeptSize);
   } catch (const ECanceled&) {
     // A stop is no fault of the entry: it stays as it was.
