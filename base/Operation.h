@@ -37,15 +37,15 @@ class TOperationSink {
   virtual ~TOperationSink() = default;
   // A progress bracket starts: its caption (empty: the operation shows no
   // bar) and the position of its end (0 or less: unknown).
-  virtual void OnBegin(const std::string& caption, int64_t total) {}
+  virtual void OnBegin(const std::string& /*caption*/, int64_t /*total*/) {}
   // The current item (empty: unchanged) and the position (negative:
   // unchanged). Throttled: at most once per step interval.
-  virtual void OnStep(const std::string& status, int64_t position) {}
+  virtual void OnStep(const std::string& /*status*/, int64_t /*position*/) {}
   // A status the user must see, such as a failure or a result count.
-  virtual void OnStatus(const std::string& status) {}
-  virtual void OnLog(const std::string& line) {}
+  virtual void OnStatus(const std::string& /*status*/) {}
+  virtual void OnLog(const std::string& /*line*/) {}
   // The bracket ends, with its closing line (empty: none).
-  virtual void OnEnd(const std::string& text) {}
+  virtual void OnEnd(const std::string& /*text*/) {}
   // Yes or OK unless the sink answers otherwise.
   virtual TMsgAnswer OnAsk(const std::string& text, TMsgButtons buttons, TMsgKind kind);
 };

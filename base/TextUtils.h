@@ -64,29 +64,6 @@ bool IsArchiveName(std::string_view name);
 // included).
 bool HasExtension(std::string_view name, const std::vector<std::string>& extensions);
 
-// --- the medium's serial and label ---
-
-enum { kVolumeLabel = 0, kVolumeSerial = 1 };
-
-// The medium that holds the folder: what = 1 its serial as eight upper-case
-// hex digits, otherwise its label; empty when it has none or cannot be read.
-std::string GetVolumeInfo(const std::string& path, int what);
-// The same, looking up mounts in mountInfoFile (in /proc/self/mountinfo
-// form) and device links below diskDir (with by-label and by-uuid folders).
-std::string GetVolumeInfo(const std::string& path, int what, const std::string& mountInfoFile,
-                          const std::string& diskDir);
-// The serial made from a file system UUID: dashes removed, 8 hex digits as
-// they are, 16 the last 8, anything else its first 8 hex digits; upper
-// case, zero-padded; empty for an empty UUID.
-std::string SerialFromUuid(std::string_view uuid);
-// The source device of the mount with the longest mount point that holds
-// path (an absolute path without "." or ".." parts); empty when none does.
-std::string MountSourceOf(std::string_view mountInfo, std::string_view path);
-// Undoes the octal escapes ("\040") of mount table fields.
-std::string UnescapeMountField(std::string_view field);
-// Undoes the "\xNN" escapes of device link names.
-std::string UnescapeLinkName(std::string_view name);
-
 // --- lists and lines ---
 
 // Adds the text to list unless present there, and to second (when given)

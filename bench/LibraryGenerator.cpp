@@ -361,7 +361,7 @@ std::string GeneratorStamp(const TLibraryShape& shape) {
 void GenerateLibrary(TLibObj& lib, const TLibraryShape& shape) { TGenerator(lib, shape).Run(); }
 
 // Whether `file` was made by this generator for this shape.
-static bool IsCurrent(TGlobalData& g, const std::string& file, const TLibraryShape& shape) {
+static bool IsCurrent(const std::string& file, const TLibraryShape& shape) {
   if (!FileExists(file)) return false;
   try {
     TLibFile f(file, TLibFile::TMode::Read);
@@ -374,7 +374,7 @@ static bool IsCurrent(TGlobalData& g, const std::string& file, const TLibrarySha
 }
 
 bool EnsureLibrary(TGlobalData& g, const std::string& file, const TLibraryShape& shape) {
-  if (IsCurrent(g, file, shape)) return false;
+  if (IsCurrent(file, shape)) return false;
   std::printf("generating %s ...\n", file.c_str());
   std::fflush(stdout);
   double start = Now();

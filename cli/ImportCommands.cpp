@@ -47,7 +47,7 @@ int CmdImport(TGlobalData& g, TCliHost& host, const TArgs& a) {
   if (const TFileInput in(options.FileName); !in.Ok())
     throw EError(Format(g.GetText("errReadFolder"), {options.FileName, in.ErrorText()}));
   RefuseInputAsOutput(file, options.FileName);
-  TLibObj& lib = OpenForWriting(g, host, file, true);
+  OpenForWriting(g, host, file, true);
   LoadHandlerTable(g);
   const TImportResult result = RunTextImport(g, options);
   if (result.Failed && result.Recorded == 0) return 1;

@@ -166,14 +166,14 @@ int CmdResave(TGlobalData& g, TCliHost& host, const TArgs& a) {
   const std::string& out = a.Positional()[1];
   RefuseExisting(a, out);
   g.CurrentLibrary->LockForWriting(out);
-  TLibObj& lib = OpenForReading(g, host, a.Positional()[0]);
+  OpenForReading(g, host, a.Positional()[0]);
   SaveLibraryFile(g, host, out);
   return 0;
 }
 
 int CmdMerge(TGlobalData& g, TCliHost& host, const TArgs& a) {
   Expect(a, 2, SIZE_MAX);
-  TLibObj& lib = OpenForWriting(g, host, a.Positional()[0], false);
+  OpenForWriting(g, host, a.Positional()[0], false);
   for (size_t i = 1; i < a.Positional().size(); ++i) {
     OpenLibraryCommand(g, a.Positional()[i], true, true);
     if (host.ErrorShown) throw EReported{};

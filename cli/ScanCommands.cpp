@@ -6,6 +6,8 @@
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "core/LibClasses.h"
+#include "base/FileUtils.h"
+#include "base/MountTable.h"
 #include "base/TextUtils.h"
 #include "core/VolumeScan.h"
 #include "base/Error.h"
@@ -25,9 +27,8 @@ std::string SourceFolder(const std::string& folder) {
   if (!IsDirectory(folder)) throw EError(folder + ": no such folder");
   char* real = ::realpath(folder.c_str(), nullptr);
   if (!real) throw EError(folder + ": no such folder");
-  std::string path = real;
+  const std::string path = AddSlash(real);
   std::free(real);
-  if (path.back() != '/') path += '/';
   return path;
 }
 

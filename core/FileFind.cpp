@@ -452,27 +452,6 @@ std::string ReadWholeFile(const std::string& fileName, bool& ok) {
 
 }  // namespace
 
-std::vector<TMountEntry> ParseMountInfo(std::string_view text) {
-  std::vector<TMountEntry> mounts;
-  for (const auto& line : SplitLines(text)) {
-    std::vector<std::string_view> fields;
-    const std::string_view view = line;
-    size_t start = 0;
-    while (start <= view.size()) {
-      const size_t end = std::min(view.find(' ', start), view.size());
-      if (end > start) fields.push_back(view.substr(start, end - start));
-      start = end + 1;
-    }
-    // Six fixed fields, optional ones up to "-", then type and source.
-    if (fields.size() < 6) continue;
-    const auto dash = std::find(fields.begin() + 6, fields.end(), "-");
-    if (dash == fields.end() || fields.end() - dash < 3) continue;
-    mounts.push_back({UnescapeMountField(fields[3]), UnescapeMountField(fields[4]), UnescapeMountField(*(dash + 1)),
-                      UnescapeMountField(*(dash + 2))});
-  }
-  return mounts;
-}
-
 // Pseudo file systems hold the running system's state, never files of a
 // medium. The system's own areas (/proc, /sys, /dev, /run) hold the same
 // kind, except the removable media the desktop mounts below /run/media.

@@ -13,6 +13,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/MountTable.h"
+
 namespace tw {
 
 // Attribute flags of a find record. The values are those of the old DOS and
@@ -132,16 +134,6 @@ class TFileSearch {
 
 // --- mounted media ---
 
-struct TMountEntry {
-  std::string Root;        // the part of the file system mounted there
-  std::string MountPoint;  // unescaped
-  std::string Type;
-  std::string Source;
-};
-
-// The entries of a mount table in /proc/self/mountinfo form; malformed lines
-// are left out.
-std::vector<TMountEntry> ParseMountInfo(std::string_view text);
 // A mount a user would pick as a medium: neither a pseudo file system nor a
 // system area (see FileFind.cpp for the rules).
 bool IsUserMount(const TMountEntry& mount);

@@ -8,6 +8,7 @@
 #include "base/CaseFold.h"
 #include "base/Error.h"
 #include "base/Messages.h"
+#include "base/TextUtils.h"
 
 namespace tw {
 namespace {
@@ -19,16 +20,6 @@ std::string SourceName(const std::string& path) {
   if (!p.empty() && p.back() == '/') p.pop_back();
   auto slash = p.rfind('/');
   return slash == std::string::npos ? p : p.substr(slash + 1);
-}
-
-std::string UpperExtension(std::string_view name) {
-  auto dot = name.rfind('.');
-  return dot == std::string_view::npos ? std::string() : UpperAscii(name.substr(dot));
-}
-
-bool IsArchiveExtension(std::string_view name) {
-  std::string ext = UpperExtension(name);
-  return ext == ".ZIP" || ext == ".RAR";
 }
 
 // The chain of records from the volume down to `f`.
@@ -130,7 +121,7 @@ TLibFolder* TLibFolder::GetVolume() {
   return f;
 }
 
-bool TLibFolder::IsArchiveFolder() const { return IsArchiveExtension(Name); }
+bool TLibFolder::IsArchiveFolder() const { return IsArchiveName(Name); }
 
 int64_t TLibFolder::GetFilesSize() const {
   int64_t total = 0;
@@ -214,7 +205,7 @@ std::string TLibFolderItem::GetExtension() const {
   return dot == std::string::npos ? std::string() : LowerAscii(std::string_view(Name).substr(dot + 1));
 }
 
-bool TLibFolderItem::IsArchive() const { return IsArchiveExtension(Name); }
+bool TLibFolderItem::IsArchive() const { return IsArchiveName(Name); }
 
 // -------------------------------------------------------------- TLibColItem
 

@@ -10,28 +10,15 @@
 #include <cstring>
 
 #include "core/LibClasses.h"
+#include "base/ByteOrder.h"
 #include "base/TextUtils.h"
 #include "base/Error.h"
-#include "state/Globals.h"
 #include "base/FileInput.h"
 
 namespace tw {
 namespace {
 
 constexpr size_t kBufferSize = 1 << 20;
-
-template <class T>
-T FromLittleEndian(const unsigned char* p) {
-  std::make_unsigned_t<T> v = 0;
-  for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<std::make_unsigned_t<T>>(p[i]) << (8 * i);
-  return static_cast<T>(v);
-}
-
-template <class T>
-void ToLittleEndian(T value, unsigned char* p) {
-  auto v = static_cast<std::make_unsigned_t<T>>(value);
-  for (size_t i = 0; i < sizeof(T); ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 
 std::string SystemReason(int err) { return std::strerror(err); }
 
@@ -96,19 +83,19 @@ void TLibFile::ReadRaw(void* dst, size_t n) {
 void TLibFile::ReadInt32(int32_t& v) {
   unsigned char b[4];
   ReadRaw(b, 4);
-  v = FromLittleEndian<int32_t>(b);
+  v = static_cast<int32_t>(Le32(b));
 }
 
 void TLibFile::ReadInt64(int64_t& v) {
   unsigned char b[8];
   ReadRaw(b, 8);
-  v = FromLittleEndian<int64_t>(b);
+  v = static_cast<int64_t>(Le64(b));
 }
 
 void TLibFile::ReadDate(double& v) {
   unsigned char b[8];
   ReadRaw(b, 8);
-  v = std::bit_cast<double>(FromLittleEndian<uint64_t>(b));
+  v = std::bit_cast<double>(Le64(b));
 }
 
 void TLibFile::ReadByte(bool& v) {
@@ -121,7 +108,7 @@ std::string TLibFile::ReadStr() {
   int64_t at = pos_;
   unsigned char b[4];
   ReadRaw(b, 4);
-  int32_t n = FromLittleEndian<int32_t>(b);
+  int32_t n = static_cast<int32_t>(Le32(b));
   if (n < 0 || n > kMaxStringLength)
     throw EDamagedFile(at, "a text length of " + std::to_string(n) + " bytes");
   if (n > Remaining()) throw EDamagedFile(at, "a text of " + std::to_string(n) + " bytes past the end of the file");
@@ -160,19 +147,19 @@ void TLibFile::WriteRaw(const void* src, size_t n) {
 
 void TLibFile::WriteInt32(int32_t v) {
   unsigned char b[4];
-  ToLittleEndian(v, b);
+  PutLe(v, b);
   WriteRaw(b, 4);
 }
 
 void TLibFile::WriteInt64(int64_t v) {
   unsigned char b[8];
-  ToLittleEndian(v, b);
+  PutLe(v, b);
   WriteRaw(b, 8);
 }
 
 void TLibFile::WriteDate(double v) {
   unsigned char b[8];
-  ToLittleEndian(std::bit_cast<uint64_t>(v), b);
+  PutLe(std::bit_cast<uint64_t>(v), b);
   WriteRaw(b, 8);
 }
 

@@ -8,6 +8,7 @@
 #include "base/CaseFold.h"
 #include "base/DateTime.h"
 #include "base/Error.h"
+#include "base/FileUtils.h"
 #include "core/LibClasses.h"
 #include "core/archRAR.h"
 #include "core/archZIP.h"
@@ -15,11 +16,6 @@
 
 namespace tw {
 namespace {
-
-std::string WithSlash(std::string path) {
-  if (path.empty() || path.back() != '/') path += '/';
-  return path;
-}
 
 // A mount point (or "/") counts as a drive root: its volume is unnamed
 // unless given a title.
@@ -167,7 +163,7 @@ void TLibObj::AddEntry(std::string directory, const std::string& name, int64_t s
                        bool progress) {
   // Status texts are built only when somebody will see them.
   if (StatusDue()) Status(directory + name);
-  directory = WithSlash(std::move(directory));
+  directory = AddSlash(std::move(directory));
   const TRecording& rec = Recording();
   try {
     CheckStop();

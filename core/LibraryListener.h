@@ -50,22 +50,22 @@ class TLibraryListener {
   virtual ~TLibraryListener() = default;
 
   // An operation starts or ends changing the library on its own thread.
-  virtual void OnBusy(bool busy) {}
+  virtual void OnBusy(bool /*busy*/) {}
   // The whole library is about to be replaced or emptied (a load, Clear),
   // and has been.
   virtual void OnResetting() {}
   virtual void OnReset() {}
 
-  virtual void OnInserting(const TLibraryChange& change) {}
-  virtual void OnInserted(const TLibraryChange& change) {}
-  virtual void OnRemoving(const TLibraryChange& change) {}
-  virtual void OnRemoved(const TLibraryChange& change) {}
+  virtual void OnInserting(const TLibraryChange& /*change*/) {}
+  virtual void OnInserted(const TLibraryChange& /*change*/) {}
+  virtual void OnRemoving(const TLibraryChange& /*change*/) {}
+  virtual void OnRemoved(const TLibraryChange& /*change*/) {}
   // The rows below one parent change their order (sorting the volumes);
   // First and Count are 0 and the parent's row count.
-  virtual void OnReordering(const TLibraryChange& change) {}
-  virtual void OnReordered(const TLibraryChange& change) {}
+  virtual void OnReordering(const TLibraryChange& /*change*/) {}
+  virtual void OnReordered(const TLibraryChange& /*change*/) {}
   // Values of the rows changed in place.
-  virtual void OnChanged(const TLibraryChange& change) {}
+  virtual void OnChanged(const TLibraryChange& /*change*/) {}
 };
 
 }  // namespace tw

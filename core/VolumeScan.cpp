@@ -2,16 +2,12 @@
 
 #include "base/DateTime.h"
 #include "base/Error.h"
+#include "base/FileUtils.h"
 #include "core/FileFind.h"
 #include "tags/HandlerClasses.h"
 
 namespace tw {
 namespace {
-
-std::string WithSlash(std::string path) {
-  if (path.empty() || path.back() != '/') path += '/';
-  return path;
-}
 
 // Times as the file system keeps them, in UTC, field by field.
 TDateTime DateOf(const TSearchRec& rec) {
@@ -72,12 +68,12 @@ std::vector<std::string> ScanFolder(TLibObj& lib, const std::string& root, int32
   finder.OnIdle = [&] {
     if (op) op->Step(std::string(), -1);
   };
-  finder.Start(WithSlash(root) + "*.*", levels, foldersOnly);
+  finder.Start(AddSlash(root) + "*.*", levels, foldersOnly);
   return unreadable;
 }
 
 std::unique_ptr<TLibObj> ScanVolume(const TAddVolumeRequest& request, TOperation& op, TScanResult& result) {
-  const std::string root = WithSlash(request.Folder);
+  const std::string root = AddSlash(request.Folder);
   auto scanned = std::make_unique<TLibObj>();
   const TRecording recording{.Op = &op,
                              .Handlers = request.Handlers.get(),
@@ -104,7 +100,7 @@ TFolderNode* SpliceVolume(TLibObj& lib, std::unique_ptr<TLibObj> scanned, bool s
 
 TFolderNode* AddVolume(TLibObj& lib, const TAddVolumeRequest& request, TOperation& op, bool sortVolumes,
                        TScanResult* result) {
-  const std::string root = WithSlash(request.Folder);
+  const std::string root = AddSlash(request.Folder);
   TScanResult own;
   TScanResult& r = result ? *result : own;
   TProgressScope progress(op, op.Text("msgsAdding", {root}), ScanTotal(root));
@@ -140,7 +136,7 @@ void UpdateVolume(TLibObj& lib, TFolderNode* selected, const TUpdateRequest& req
     return;
   }
 
-  const std::string root = WithSlash(request.Folder);
+  const std::string root = AddSlash(request.Folder);
   TFolderNode* volumeNode = TLibObj::RootOf(selected);
   TLibFolder* volume = volumeNode->Data();
   // A folder keeps its place in its volume: the volume's own source is the

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/ByteOrder.h"
 #include "base/Error.h"
 #include "base/FileInput.h"
 
@@ -28,13 +29,6 @@ constexpr int64_t kExeStart = 14000;
 constexpr uint32_t kScanLimit = 60000;
 constexpr size_t kChunk = 64 * 1024;
 constexpr uint32_t kMax32 = 0xFFFFFFFF;
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-uint64_t Le64(const uint8_t* p) { return static_cast<uint64_t>(Le32(p)) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
 
 bool HasExeExtension(const std::string& name) {
   if (name.size() < 4) return false;

@@ -286,7 +286,7 @@ bool TExport::Export(TOperation& op) {
   } catch (const std::exception& e) {
     error_ = TextOf(e, op.Texts());
   } catch (...) {
-    error_ = "?";
+    error_ = std::string("?");
   }
   const std::string failed = op.Text("msgsExportFailed", {file});
   op.Show(failed);

@@ -2,6 +2,7 @@
 
 #include "base/CaseFold.h"
 #include "base/Error.h"
+#include "base/FileUtils.h"
 #include "state/Globals.h"
 
 namespace tw {
@@ -66,8 +67,7 @@ TMsgAnswer AskSaveChanges(TGlobalData& g, const std::function<void()>& save) {
 TFolderNode* AddVolumeCommand(TGlobalData& g, TAddVolumeRequest request, TScanResult* result) {
   TLibObj& lib = *g.CurrentLibrary;
   if (!request.Handlers) request.Handlers = HandlerSnapshot(g);
-  std::string root = request.Folder;
-  if (root.empty() || root.back() != '/') root += '/';
+  const std::string root = AddSlash(request.Folder);
   if (g.CheckSerial) {
     const TSerialCheck check = lib.CheckSerialDuplicates(request.Serial, root, g.Messages());
     if (!check.Unique && g.Host().Ask(check.Message, TMsgButtons::YesNo, TMsgKind::Confirmation) != TMsgAnswer::Yes)

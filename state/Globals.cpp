@@ -7,6 +7,7 @@
 
 #include "base/DateTime.h"
 #include "base/Error.h"
+#include "base/FileUtils.h"
 #include "base/TextUtils.h"
 #include "core/LibClasses.h"
 
@@ -51,7 +52,7 @@ TGlobalData::TGlobalData(THost& host, std::string programDir)
     : host_(host),
       programDir_(programDir.empty() ? DefaultDataDir() : std::move(programDir)),
       registry_(std::make_unique<TRegStore>(TRegStore::DefaultFile())) {
-  if (programDir_.back() != '/') programDir_ += '/';
+  programDir_ = AddSlash(programDir_);
   Handlers.SetDataFolder(programDir_);
   SetDefaults();
   CurrentLibrary = std::make_unique<TLibObj>(kLibraryVersion);

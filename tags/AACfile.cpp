@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 
+#include "base/ByteOrder.h"
 #include "base/FileInput.h"
 #include "tags/TagClasses.h"
 #include "tags/TagCopies.h"
@@ -34,7 +35,7 @@ class TBitReader {
     const int64_t byte = position / 8;
     if (start_ < 0 || byte < start_ || byte + 4 > start_ + int64_t(kWindow)) Fill(byte);
     const unsigned char* p = window_.data() + (byte - start_);
-    const uint32_t word = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+    const uint32_t word = Be32(p);
     return (word << (position % 8)) >> (32 - count);
   }
 

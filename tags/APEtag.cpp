@@ -6,6 +6,7 @@
 #include <exception>
 #include <string_view>
 
+#include "base/ByteOrder.h"
 #include "base/CaseFold.h"
 #include "base/Utf8.h"
 #include "base/FileInput.h"
@@ -30,10 +31,6 @@ struct TTagInfoRecord {
   int64_t FileSize = 0;
   std::array<std::string, sCount> Fields;
 };
-
-uint32_t LE32(const unsigned char* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
@@ -75,11 +72,11 @@ int64_t IntOrZero(std::string_view s) {
 
 void ReadItems(const TFileInput& file, TTagInfoRecord& info, uint32_t version, uint32_t size) {
   int64_t pos = info.FileSize - info.DataShift - static_cast<int64_t>(size);
-  const uint32_t count = LE32(&info.Footer[16]);
+  const uint32_t count = Le32(&info.Footer[16]);
   for (uint32_t n = 0; n < count; ++n) {
     unsigned char head[8];
     if (!file.ReadAt(pos, head, sizeof head)) return;
-    const uint32_t valueLength = LE32(head);
+    const uint32_t valueLength = Le32(head);
     pos += 8;
     std::string key;
     for (char c;; ++pos) {
@@ -117,8 +114,8 @@ bool TAPEtag::ReadFromFile(const std::string& fileName) {
     if (std::memcmp(info.Footer.data(), "APETAGEX", 8) != 0) return true;
 
     Exists = true;
-    Version = LE32(&info.Footer[8]);
-    Size = LE32(&info.Footer[12]);
+    Version = Le32(&info.Footer[8]);
+    Size = Le32(&info.Footer[12]);
     ReadItems(file, info, Version, Size);
 
     Title = info.Fields[sTitle];

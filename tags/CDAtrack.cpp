@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 
+#include "base/ByteOrder.h"
 #include "base/IniFile.h"
 #include "base/FileInput.h"
 #include "tags/TagClasses.h"
@@ -14,12 +15,6 @@ namespace {
 
 constexpr size_t kTrackFileSize = 44;
 constexpr double kSectorsPerSecond = 75;
-
-uint32_t Le(const unsigned char* p, int bytes) {
-  uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
-  return v;
-}
 
 // The working record of one read.
 struct TTrackData {
@@ -48,9 +43,9 @@ bool TCDAtrack::ReadFromFile(const std::string& fileName) {
     TFileInput file(fileName);
     if (!file.Ok()) return false;
     file.ReadUpTo(0, data.Data.data(), data.Data.size());
-    const uint16_t track = static_cast<uint16_t>(Le(&data.Data[22], 2));
+    const uint16_t track = Le16(&data.Data[22]);
     char section[16];
-    std::snprintf(section, sizeof section, "%02X", Le(&data.Data[24], 4));
+    std::snprintf(section, sizeof section, "%02X", Le32(&data.Data[24]));
     const TIniFile db(database_);
     data.TrackTitle = db.ReadString(section, std::to_string(track), "");
     data.Artist = db.ReadString(section, "artist", "");
@@ -63,9 +58,9 @@ bool TCDAtrack::ReadFromFile(const std::string& fileName) {
     Title = data.TrackTitle;
     Artist = data.Artist;
     Album = data.DiscTitle;
-    Duration = Le(&data.Data[32], 4) / kSectorsPerSecond;
-    Track = static_cast<uint16_t>(Le(&data.Data[22], 2));
-    Position = Le(&data.Data[28], 4) / kSectorsPerSecond;
+    Duration = Le32(&data.Data[32]) / kSectorsPerSecond;
+    Track = Le16(&data.Data[22]);
+    Position = Le32(&data.Data[28]) / kSectorsPerSecond;
   }
   return true;
 }

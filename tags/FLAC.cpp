@@ -33,8 +33,7 @@ bool TFLACfile::ReadFromFile(const std::string& fileName) {
   Channels = static_cast<uint8_t>(((h[20] >> 1) & 0x07) + 1);
   BitsPerSample = static_cast<uint8_t>(((h[20] & 0x01) << 4 | h[21] >> 4) + 1);
   // The top four bits of the count (low nibble of byte 21) are dropped.
-  Samples = static_cast<int64_t>(static_cast<uint32_t>(h[22]) << 24 | static_cast<uint32_t>(h[23]) << 16 |
-                                 static_cast<uint32_t>(h[24]) << 8 | h[25]);
+  Samples = static_cast<int64_t>(Be32(h + 22));
   ReadComments(in);
   return true;
 }

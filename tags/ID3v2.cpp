@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "base/Utf8.h"
 #include "tags/ID3v1.h"
 
@@ -89,12 +90,6 @@ std::vector<unsigned char> RemoveUnsync(const unsigned char* p, size_t n) {
     if (p[i] == 0xFF && i + 1 < n && p[i + 1] == 0) ++i;
   }
   return out;
-}
-
-uint32_t BigEndian(const unsigned char* p, int n) {
-  uint32_t v = 0;
-  for (int i = 0; i < n; ++i) v = (v << 8) | p[i];
-  return v;
 }
 
 uint32_t SyncSafe(const unsigned char* p) {
@@ -233,7 +228,7 @@ void WalkFrames(const TTagBytes& bytes, uint8_t version, uint8_t flags, uint64_t
     unsigned char ext[4];
     if (bytes.Read(pos, ext, 4) != 4) return;
     // 2.3 counts the size field apart, 2.4 counts it in (and codes it 7-bit).
-    const uint64_t skip = version == 3 ? 4 + uint64_t{BigEndian(ext, 4)} : uint64_t{SyncSafe(ext)};
+    const uint64_t skip = version == 3 ? 4 + uint64_t{Be32(ext)} : uint64_t{SyncSafe(ext)};
     // Writers that set the flag without writing the header put a frame
     // there; a size that does not fit the tag is no header either.
     if (!IsFrameID(ext) && pos + skip < limit) pos += skip;
@@ -244,7 +239,7 @@ void WalkFrames(const TTagBytes& bytes, uint8_t version, uint8_t flags, uint64_t
     unsigned char h[10];
     if (bytes.Read(pos, h, headerLen) != headerLen) return;
     if (h[0] < 'A' || h[0] > 'Z') return;
-    uint64_t size = version == 2 ? BigEndian(h + 3, 3) : BigEndian(h + 4, 4);
+    uint64_t size = version == 2 ? Be24(h + 3) : Be32(h + 4);
     uint64_t dataStart = pos + headerLen;
     pos = dataStart + size;
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ByteOrder.h"
 #include "tags/TagClasses.h"
 #include "tags/TagCopies.h"
 
@@ -47,10 +48,6 @@ constexpr uint8_t kModeStereo = 0;
 constexpr uint8_t kModeDual = 2;
 constexpr uint8_t kModeMono = 3;
 
-int32_t Be32(const uint8_t* p) {
-  return static_cast<int32_t>(uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]);
-}
-
 bool StartsWith(const std::string& s, std::string_view prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -83,10 +80,10 @@ void ReadVBR(const uint8_t* p, VBRData& vbr) {
   if (std::memcmp(p, "Xing", 4) == 0 || std::memcmp(p, "Info", 4) == 0) {
     vbr.Found = true;
     vbr.ID.assign(reinterpret_cast<const char*>(p), 4);
-    const uint32_t flags = static_cast<uint32_t>(Be32(p + 4));
+    const uint32_t flags = Be32(p + 4);
     size_t at = 8;
-    if (flags & 1) vbr.Frames = Be32(p + at), at += 4;
-    if (flags & 2) vbr.Bytes = Be32(p + at), at += 4;
+    if (flags & 1) vbr.Frames = static_cast<int32_t>(Be32(p + at)), at += 4;
+    if (flags & 2) vbr.Bytes = static_cast<int32_t>(Be32(p + at)), at += 4;
     if (flags & 4) at += 100;
     if (flags & 8) vbr.Scale = p[at + 3], at += 4;
     vbr.VendorID.assign(reinterpret_cast<const char*>(p + at), 8);
@@ -94,8 +91,8 @@ void ReadVBR(const uint8_t* p, VBRData& vbr) {
     vbr.Found = true;
     vbr.ID = "VBRI";
     vbr.Scale = p[9];
-    vbr.Bytes = Be32(p + 10);
-    vbr.Frames = Be32(p + 14);
+    vbr.Bytes = static_cast<int32_t>(Be32(p + 10));
+    vbr.Frames = static_cast<int32_t>(Be32(p + 14));
   }
 }
 

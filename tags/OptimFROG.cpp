@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/ByteOrder.h"
 #include "base/Error.h"
 #include "base/FileInput.h"
 #include "tags/TagClasses.h"
@@ -13,22 +14,16 @@ namespace {
 
 constexpr std::array<int, 11> kBitsBySampleType = {8, 8, 16, 16, 24, 24, 32, 32, -32, -32, -32};
 
-uint32_t Le(const unsigned char* p, int bytes) {
-  uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
-  return v;
-}
-
 }  // namespace
 
 void TOptimFrog::ResetData() { *this = TOptimFrog(); }
 
-uint32_t TOptimFrog::Length() const { return Le(&Header[8], 4); }
-uint16_t TOptimFrog::HighLength() const { return static_cast<uint16_t>(Le(&Header[12], 2)); }
+uint32_t TOptimFrog::Length() const { return Le32(&Header[8]); }
+uint16_t TOptimFrog::HighLength() const { return Le16(&Header[12]); }
 uint8_t TOptimFrog::SampleType() const { return Header[14]; }
 uint8_t TOptimFrog::ChannelModeCode() const { return Header[15]; }
-uint32_t TOptimFrog::SampleRate() const { return Le(&Header[16], 4); }
-uint16_t TOptimFrog::EncoderCode() const { return static_cast<uint16_t>(Le(&Header[20], 2)); }
+uint32_t TOptimFrog::SampleRate() const { return Le32(&Header[16]); }
+uint16_t TOptimFrog::EncoderCode() const { return Le16(&Header[20]); }
 
 bool TOptimFrog::ReadFromFile(const std::string& fileName) {
   ResetData();

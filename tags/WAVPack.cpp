@@ -155,14 +155,14 @@ void TWAVPackfile::ReadBlock4(const TFileInput& in, int64_t at, int64_t tagSize)
     if (!in.ReadAt(pos, m, 2)) break;
     const bool large = m[0] & kMetaLarge;
     if (large && !in.ReadAt(pos, m, 4)) break;
-    const int64_t words = large ? (m[1] | m[2] << 8 | m[3] << 16) : m[1];
+    const int64_t words = large ? Le24(m + 1) : m[1];
     const int64_t dataAt = pos + (large ? 4 : 2);
     const int64_t length = words * 2 - ((m[0] & kMetaOddSize) ? 1 : 0);
     uint8_t d[4] = {};
     const size_t got = length > 0 ? in.ReadUpTo(dataAt, d, static_cast<size_t>(std::min<int64_t>(length, 4))) : 0;
     const uint8_t id = m[0] & kMetaIdMask;
     if (id == kMetaChannelInfo && got >= 1 && d[0] > 0) Channels = d[0];
-    if (id == kMetaSampleRate && got >= 3) SampleRate = d[0] | d[1] << 8 | d[2] << 16;
+    if (id == kMetaSampleRate && got >= 3) SampleRate = Le24(d);
     if (id == kMetaDSDBlock && got >= 1 && d[0] < 8) dsdShift = d[0];
     pos = dataAt + words * 2;
   }

@@ -317,7 +317,7 @@ TEST_F(CliSafetyTest, CommandLineConventions) {
   EXPECT_NE(tags.err.find("missing.mp3: No such file or directory"), std::string::npos) << tags.err;
   EXPECT_NE(tags.err.find(dir + ": not a file but a folder"), std::string::npos) << tags.err;
   // A path written with "/" or in another case gets a hint.
-  for (const std::string& path : {"CD 1/sub", "cd 1\\SUB\\"}) {
+  for (const char* path : {"CD 1/sub", "cd 1\\SUB\\"}) {
     TRun ls = Cli("ls " + Q(lib) + " " + Q(path));
     EXPECT_EQ(ls.status, 1);
     EXPECT_NE(ls.err.find("did you mean 'CD 1\\sub\\'?"), std::string::npos) << ls.err;

@@ -59,7 +59,9 @@ class TMirror : public TLibraryListener {
   void OnInserting(const TLibraryChange& c) override {
     // The rows are still where the view has them; a load's block comes
     // after the fact.
-    if (strictBefore) EXPECT_EQ(Rows(c), LiveRows(c));
+    if (strictBefore) {
+      EXPECT_EQ(Rows(c), LiveRows(c));
+    }
   }
   void OnInserted(const TLibraryChange& c) override {
     ++inserts;

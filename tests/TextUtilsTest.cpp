@@ -1,3 +1,4 @@
+#include "base/MountTable.h"
 #include "base/TextUtils.h"
 
 #include <gtest/gtest.h>

@@ -50,7 +50,9 @@ void ExpectConsistent(TLibObj& lib) {
     TLibFolder* f = n->Data();
     EXPECT_EQ(f->Node, n);
     EXPECT_EQ(f->Parent, n->Parent() ? n->Parent()->Data() : nullptr);
-    if (n->Parent()) EXPECT_EQ(n->Parent()->Item(n->Index()), n);
+    if (n->Parent()) {
+      EXPECT_EQ(n->Parent()->Item(n->Index()), n);
+    }
     for (int i = 0; i < f->Items.Count(); ++i) {
       TLibFolderItem* item = f->Items[i];
       EXPECT_EQ(item->Folder, f);
