@@ -120,19 +120,24 @@ void TAtomicFile::Write(std::string_view bytes) {
   }
 }
 
-TFileStamp TAtomicFile::Commit() {
-  // mkostemp makes the file private; the target keeps its mode, a new one
-  // gets the mode any new file of the user gets.
+int ReplaceByTemporary(int fd, const std::string& temp, const std::string& target) {
+  // A temporary file is private; the target keeps its mode, a new one gets
+  // the mode any new file of the user gets.
   struct stat old {};
-  const mode_t mode = ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
-  if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0) Fail(errno);
-  const TFileStamp stamp = TFileStamp::OfDescriptor(fd_);
-  const int rc = ::close(fd_);
-  fd_ = -1;
-  if (rc != 0) Fail(errno);
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) Fail(errno);
+  const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
+  if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) return errno;
+  if (::rename(temp.c_str(), target.c_str()) != 0) return errno;
+  SyncFolder(FolderOf(target));
+  return 0;
+}
+
+TFileStamp TAtomicFile::Commit() {
+  if (const int error = ReplaceByTemporary(fd_, temp_, target_)) Fail(error);
   committed_ = true;
-  SyncFolder(FolderOf(target_));
+  const TFileStamp stamp = TFileStamp::OfDescriptor(fd_);
+  // The content is on disk already: closing can lose nothing more.
+  ::close(fd_);
+  fd_ = -1;
   return stamp;
 }
 

@@ -75,6 +75,12 @@ class TAtomicFile {
   bool committed_ = false;
 };
 
+// The last steps of every replacement: gives the temporary file (open as
+// `fd`) the target's mode (a new target's from the umask), flushes it to
+// disk, renames it over the target and flushes the folder. The descriptor
+// stays open. Returns 0, or the errno of the step that failed.
+int ReplaceByTemporary(int fd, const std::string& temp, const std::string& target);
+
 // Replaces `file` (the file a link there points to) by `bytes` at once.
 // Raises EError "errWriteFile" naming `file` on failure.
 void ReplaceFileContents(const std::string& file, std::string_view bytes);

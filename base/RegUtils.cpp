@@ -14,6 +14,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/AtomicFile.h"
 #include "base/CaseFold.h"
 
 namespace tw {
@@ -255,12 +256,6 @@ int LockTemp(const std::string& temp) {
   return -1;
 }
 
-void SyncFolder(const std::string& file) {
-  std::string dir = std::filesystem::path(file).parent_path().string();
-  TFd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.fd >= 0) ::fsync(fd.fd);
-}
-
 }  // namespace
 
 // ---- the text format ----
@@ -472,14 +467,10 @@ void TRegStore::WriteFile() {
 void TRegStore::WriteLocked(int fd, const std::string& temp) {
   Refresh();
   const std::string text = SerializeTree(*root_);
-  struct stat old;
-  if (::stat(file_.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-  if (::ftruncate(fd, 0) != 0 || !WriteAll(fd, text) || ::fsync(fd) != 0 ||
-      ::rename(temp.c_str(), file_.c_str()) != 0) {
+  if (::ftruncate(fd, 0) != 0 || !WriteAll(fd, text) || ReplaceByTemporary(fd, temp, file_) != 0) {
     ::unlink(temp.c_str());
     return;
   }
-  SyncFolder(file_);
   disk_ = DiskStateOf(fd, file_);
   diskText_ = text;
   seenAtSec_ = NowSeconds();
