@@ -2,11 +2,11 @@
 
 #include <charconv>
 
-#include "base/CaseFold.h"
-#include "base/TextUtils.h"
-#include "base/Error.h"
 #include "base/AtomicFile.h"
+#include "base/CaseFold.h"
+#include "base/Error.h"
 #include "base/FileInput.h"
+#include "base/TextUtils.h"
 
 namespace tw {
 namespace {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "bench/BenchSupport.h"
 #include "base/Operation.h"
+#include "bench/BenchSupport.h"
 #include "core/LibClasses.h"
 #include "core/LibFile.h"
 #include "state/Globals.h"

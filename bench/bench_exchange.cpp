@@ -10,9 +10,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/Operation.h"
 #include "bench/BenchSupport.h"
 #include "bench/LibraryGenerator.h"
-#include "base/Operation.h"
 #include "core/LibClasses.h"
 #include "exchange/Export.h"
 #include "exchange/Import.h"

@@ -9,9 +9,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/Operation.h"
 #include "bench/BenchSupport.h"
 #include "bench/LibraryGenerator.h"
-#include "base/Operation.h"
 #include "core/LibClasses.h"
 #include "core/LibFile.h"
 #include "state/Globals.h"

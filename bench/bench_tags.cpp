@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "base/RegUtils.h"
 #include "bench/BenchSupport.h"
 #include "core/LibClasses.h"
-#include "base/RegUtils.h"
 #include "tags/HandlerClasses.h"
 
 namespace {

@@ -6,15 +6,15 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "base/CaseFold.h"
+#include "base/Error.h"
+#include "base/TextUtils.h"
+#include "base/Utf8.h"
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
-#include "base/CaseFold.h"
 #include "core/LibClasses.h"
-#include "base/TextUtils.h"
-#include "base/Utf8.h"
 #include "core/archRAR.h"
-#include "base/Error.h"
 #include "state/Globals.h"
 #include "tags/HandlerClasses.h"
 

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "core/LibClasses.h"
 #include "exchange/Export.h"
 #include "exchange/Search.h"
-#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw::cli {

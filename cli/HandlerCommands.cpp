@@ -3,14 +3,14 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "base/Error.h"
+#include "base/FileInput.h"
+#include "base/Utf8.h"
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "core/LibClasses.h"
-#include "base/Utf8.h"
-#include "base/Error.h"
 #include "state/Globals.h"
-#include "base/FileInput.h"
 
 namespace tw::cli {
 namespace {

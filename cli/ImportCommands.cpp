@@ -1,14 +1,14 @@
 // Importing delimited text into a library from the command line.
 #include <iostream>
 
+#include "base/Error.h"
+#include "base/FileInput.h"
+#include "base/TextUtils.h"
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "core/LibClasses.h"
-#include "base/TextUtils.h"
 #include "exchange/Import.h"
-#include "base/Error.h"
 #include "state/Globals.h"
-#include "base/FileInput.h"
 
 namespace tw::cli {
 namespace {

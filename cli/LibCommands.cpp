@@ -5,14 +5,14 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "base/DateTime.h"
+#include "base/Error.h"
+#include "base/TextUtils.h"
+#include "base/Utf8.h"
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
-#include "base/DateTime.h"
 #include "core/LibClasses.h"
-#include "base/TextUtils.h"
-#include "base/Utf8.h"
-#include "base/Error.h"
 #include "state/Commands.h"
 #include "state/Globals.h"
 

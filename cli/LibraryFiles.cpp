@@ -3,12 +3,12 @@
 // is not found comes with the one that would be.
 #include <sys/stat.h>
 
-#include "cli/CliHost.h"
-#include "cli/Commands.h"
 #include "base/AtomicFile.h"
 #include "base/CaseFold.h"
-#include "core/LibClasses.h"
 #include "base/Error.h"
+#include "cli/CliHost.h"
+#include "cli/Commands.h"
+#include "core/LibClasses.h"
 #include "state/Commands.h"
 #include "state/Globals.h"
 

@@ -3,14 +3,14 @@
 
 #include <iostream>
 
-#include "cli/CliHost.h"
-#include "cli/Commands.h"
-#include "core/LibClasses.h"
+#include "base/Error.h"
 #include "base/FileUtils.h"
 #include "base/MountTable.h"
 #include "base/TextUtils.h"
+#include "cli/CliHost.h"
+#include "cli/Commands.h"
+#include "core/LibClasses.h"
 #include "core/VolumeScan.h"
-#include "base/Error.h"
 #include "state/Commands.h"
 #include "state/Globals.h"
 

@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "base/CaseFold.h"
+#include "base/Error.h"
+#include "base/Utf8.h"
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
-#include "base/CaseFold.h"
 #include "core/LibClasses.h"
-#include "base/Utf8.h"
 #include "exchange/Search.h"
-#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw::cli {

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
+#include "base/Utf8.h"
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "core/LibClasses.h"
 #include "core/SizeThreads.h"
-#include "base/Utf8.h"
-#include "base/Error.h"
 #include "state/Globals.h"
 
 namespace tw::cli {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "cli/Args.h"
 #include "cli/CliHost.h"
 #include "cli/Commands.h"
 #include "core/LibClasses.h"
-#include "base/Error.h"
 #include "state/Globals.h"
 #include "state/Settings.h"
 

@@ -16,9 +16,9 @@
 #include <unistd.h>
 
 #include "base/CaseFold.h"
+#include "base/Error.h"
 #include "base/TextUtils.h"
 #include "base/Utf8.h"
-#include "base/Error.h"
 
 namespace tw {
 

@@ -9,11 +9,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/LibClasses.h"
 #include "base/ByteOrder.h"
-#include "base/TextUtils.h"
 #include "base/Error.h"
 #include "base/FileInput.h"
+#include "base/TextUtils.h"
+#include "core/LibClasses.h"
 
 namespace tw {
 namespace {

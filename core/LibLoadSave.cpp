@@ -4,11 +4,11 @@
 
 #include <optional>
 
-#include "core/LibClasses.h"
-#include "core/LibFile.h"
 #include "base/Error.h"
 #include "base/Messages.h"
 #include "base/Operation.h"
+#include "core/LibClasses.h"
+#include "core/LibFile.h"
 
 namespace tw {
 namespace {

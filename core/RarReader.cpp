@@ -10,8 +10,8 @@
 
 #include "base/ByteOrder.h"
 #include "base/DateTime.h"
-#include "base/Utf8.h"
 #include "base/FileInput.h"
+#include "base/Utf8.h"
 
 namespace tw::rar {
 

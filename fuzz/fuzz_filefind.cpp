@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/FileFind.h"
 #include "base/Utf8.h"
+#include "core/FileFind.h"
 
 namespace {
 

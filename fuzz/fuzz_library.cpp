@@ -6,8 +6,8 @@
 #include <exception>
 #include <string>
 
-#include "fuzz/FuzzInput.h"
 #include "core/LibClasses.h"
+#include "fuzz/FuzzInput.h"
 #include "state/Globals.h"
 #include "state/Host.h"
 

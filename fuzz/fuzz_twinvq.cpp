@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fuzz/FuzzInput.h"
-#include "tags/TwinVQ.h"
 #include "tags/TagClasses.h"
+#include "tags/TwinVQ.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = tw::fuzz::WriteInputFile(data, size);

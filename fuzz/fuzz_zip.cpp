@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/Error.h"
 #include "core/archZIP.h"
 #include "fuzz/FuzzInput.h"
-#include "base/Error.h"
 
 namespace {
 

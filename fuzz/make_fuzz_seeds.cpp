@@ -9,12 +9,12 @@
 #include <fstream>
 #include <string>
 
+#include "base/RegUtils.h"
 #include "bench/LibraryGenerator.h"
 #include "core/LibClasses.h"
 #include "core/LibFile.h"
 #include "state/Globals.h"
 #include "state/Host.h"
-#include "base/RegUtils.h"
 
 namespace {
 

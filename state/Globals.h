@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Messages.h"
 #include "base/Operation.h"
+#include "base/RegUtils.h"
 #include "base/StringList.h"
 #include "base/TextUtils.h"
 #include "state/Host.h"
-#include "base/Messages.h"
-#include "base/RegUtils.h"
 #include "state/Settings.h"
 #include "state/WordLists.h"
 #include "tags/HandlerClasses.h"

@@ -3,8 +3,8 @@
 
 #include <variant>
 
-#include "core/LibClasses.h"
 #include "base/Error.h"
+#include "core/LibClasses.h"
 #include "state/Globals.h"
 
 namespace tw {

@@ -8,8 +8,8 @@
 
 #include "base/ByteOrder.h"
 #include "base/CaseFold.h"
-#include "base/Utf8.h"
 #include "base/FileInput.h"
+#include "base/Utf8.h"
 #include "tags/TagClasses.h"
 
 namespace tw {

@@ -6,8 +6,8 @@
 #include <exception>
 
 #include "base/ByteOrder.h"
-#include "base/IniFile.h"
 #include "base/FileInput.h"
+#include "base/IniFile.h"
 #include "tags/TagClasses.h"
 
 namespace tw {

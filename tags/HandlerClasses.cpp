@@ -21,8 +21,8 @@
 #include "tags/TagClasses.h"
 #include "tags/TagCopies.h"
 #include "tags/TwinVQ.h"
-#include "tags/WAVPack.h"
 #include "tags/WAV.h"
+#include "tags/WAVPack.h"
 #include "tags/WMA.h"
 
 namespace tw {

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "base/Utf8.h"
 #include "base/ByteOrder.h"
 #include "base/FileInput.h"
+#include "base/Utf8.h"
 #include "tags/TagClasses.h"
 
 namespace tw {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "base/CaseFold.h"
+#include "base/Error.h"
 #include "base/StringList.h"
 #include "base/Utf8.h"
-#include "base/Error.h"
 
 namespace tw {
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "core/LibClasses.h"
 #include "base/Error.h"
 #include "base/RegUtils.h"
+#include "core/LibClasses.h"
 #include "tags/TagClasses.h"
 
 namespace fs = std::filesystem;

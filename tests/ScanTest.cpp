@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "base/DateTime.h"
-#include "core/VolumeScan.h"
 #include "base/Error.h"
+#include "core/VolumeScan.h"
 #include "tests/Fixture.h"
 #include "tests/ScanTree.h"
 

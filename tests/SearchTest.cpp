@@ -1,7 +1,7 @@
 // The search engine: criteria, rows, counters, replace, the
 // duplicate scan, cancellation, sorting, saved searches, and find/dupes.
-#include "exchange/Search.h"
 #include "base/Error.h"
+#include "exchange/Search.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 
 #include "base/CaseFold.h"
 #include "base/DateTime.h"
-#include "base/TextUtils.h"
 #include "base/IniFile.h"
+#include "base/TextUtils.h"
 #include "tests/ByteWriter.h"
 #include "tests/CliRun.h"
 #include "tests/Fixture.h"

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "base/DateTime.h"
-#include "core/VolumeScan.h"
 #include "base/Error.h"
+#include "core/VolumeScan.h"
 #include "tests/Fixture.h"
 #include "tests/ScanTree.h"
 
