@@ -3,10 +3,11 @@
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
 GENERATOR  := -G Ninja
 FUZZ_SECONDS ?= 300
 
-.PHONY: all deps configure build run test bench sanitize fuzz clean
+.PHONY: all deps configure build run test bench sanitize tsan fuzz clean
 
 all: build
 
@@ -41,10 +42,15 @@ sanitize: deps
 	cmake --build $(SAN_BUILD)
 	cd $(SAN_BUILD) && ctest --output-on-failure --timeout 1200 $(CTEST_SHARED)
 
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWEX_TSAN=ON -DTARNWEX_BENCH=OFF
+	cmake --build $(TSAN_BUILD)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure --timeout 1200 $(CTEST_SHARED)
+
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWEX_FUZZ=ON
 	cmake --build $(FUZZ_BUILD)
 	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
