@@ -290,13 +290,13 @@ void TGlobalData::CancelCheck() const {
 namespace tw {
 
 TGlobalOperation::TGlobalOperation(TGlobalData& g)
-    : g_(g), op_(*this, g.Messages()), previous_(std::exchange(g.RunningOperation, &op_)) {
+    : TGlobalSink(g), g_(g), op_(*this, g.Messages()), previous_(std::exchange(g.RunningOperation, &op_)) {
   op_.StepInterval = g.PumpInterval;
 }
 
 TGlobalOperation::~TGlobalOperation() { g_.RunningOperation = previous_; }
 
-void TGlobalOperation::OnBegin(const std::string& caption, int64_t total) {
+void TGlobalSink::OnBegin(const std::string& caption, int64_t total) {
   // Without a caption the operation runs without the progress panel.
   if (!caption.empty()) {
     g_.BeginProgress(caption, total);
@@ -306,15 +306,15 @@ void TGlobalOperation::OnBegin(const std::string& caption, int64_t total) {
   g_.SetProcessStopped(false);
 }
 
-void TGlobalOperation::OnStep(const std::string& status, int64_t position) { g_.StepProgress(status, position); }
+void TGlobalSink::OnStep(const std::string& status, int64_t position) { g_.StepProgress(status, position); }
 
-void TGlobalOperation::OnStatus(const std::string& status) { g_.ShowStatus(status, std::string(), false); }
+void TGlobalSink::OnStatus(const std::string& status) { g_.ShowStatus(status, std::string(), false); }
 
-void TGlobalOperation::OnLog(const std::string& line) { g_.AddMessage(line); }
+void TGlobalSink::OnLog(const std::string& line) { g_.AddMessage(line); }
 
-void TGlobalOperation::OnEnd(const std::string& text) { g_.EndProgress(text); }
+void TGlobalSink::OnEnd(const std::string& text) { g_.EndProgress(text); }
 
-TMsgAnswer TGlobalOperation::OnAsk(const std::string& text, TMsgButtons buttons, TMsgKind kind) {
+TMsgAnswer TGlobalSink::OnAsk(const std::string& text, TMsgButtons buttons, TMsgKind kind) {
   return g_.Host().Ask(text, buttons, kind);
 }
 

@@ -188,12 +188,30 @@ class TGlobalData {
   bool statusPending_ = false;
 };
 
+// The program's own progress display as an operation sink: the bracket,
+// steps and log lines go to BeginProgress, StepProgress, EndProgress and
+// AddMessage, statuses to the status bar, questions to the host. Used on the
+// thread that owns the program state; an operation on a worker reaches it
+// through a sink that hands each call over to that thread.
+class TGlobalSink : public TOperationSink {
+ public:
+  explicit TGlobalSink(TGlobalData& g) : g_(g) {}
+
+  void OnBegin(const std::string& caption, int64_t total) override;
+  void OnStep(const std::string& status, int64_t position) override;
+  void OnStatus(const std::string& status) override;
+  void OnLog(const std::string& line) override;
+  void OnEnd(const std::string& text) override;
+  TMsgAnswer OnAsk(const std::string& text, TMsgButtons buttons, TMsgKind kind) override;
+
+ private:
+  TGlobalData& g_;
+};
+
 // An operation run on the caller's thread with the program's own progress
-// display: the bracket, steps and log lines go to BeginProgress,
-// StepProgress, EndProgress and AddMessage, questions to the host, and the
-// Stop command reaches the operation's stop request. For the command-line
+// display; the Stop command reaches its stop request. For the command-line
 // tool and the tests, which run operations where they are called.
-class TGlobalOperation : public TOperationSink {
+class TGlobalOperation : public TGlobalSink {
  public:
   explicit TGlobalOperation(TGlobalData& g);
   ~TGlobalOperation() override;
@@ -202,13 +220,6 @@ class TGlobalOperation : public TOperationSink {
 
   TOperation& Op() { return op_; }
   operator TOperation&() { return op_; }
-
-  void OnBegin(const std::string& caption, int64_t total) override;
-  void OnStep(const std::string& status, int64_t position) override;
-  void OnStatus(const std::string& status) override;
-  void OnLog(const std::string& line) override;
-  void OnEnd(const std::string& text) override;
-  TMsgAnswer OnAsk(const std::string& text, TMsgButtons buttons, TMsgKind kind) override;
 
  private:
   TGlobalData& g_;
