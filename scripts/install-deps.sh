@@ -8,6 +8,8 @@ packages=(
   nlohmann-json3-dev
   unicode-data
   clang libclang-rt-14-dev
+  qt6-base-dev libgl-dev
+  fonts-dejavu-core adwaita-icon-theme
 )
 
 missing=()

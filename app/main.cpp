@@ -1,0 +1,28 @@
+// tarnwex: the desktop program.
+#include <QApplication>
+#include <QIcon>
+
+#include "state/Globals.h"
+#include "ui/MainWindow.h"
+#include "ui/WindowHost.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Tarnwex"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Tarnwex"));
+  // Without a desktop session Qt knows no icon theme; Adwaita carries the
+  // pictures then, and the drawn set where it has none.
+  if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+    QIcon::setThemeName(QStringLiteral("Adwaita"));
+  QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+
+  tw::TWindowHost host;
+  tw::TGlobalData g(host);
+  g.LoadSettings();
+  tw::TMainWindow window(g, host);
+  window.ApplyLoadedSettings();
+  window.show();
+  const QStringList args = QApplication::arguments();
+  window.OpenStartLibrary(args.size() > 1 ? args.at(1) : QString());
+  return app.exec();
+}

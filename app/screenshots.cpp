@@ -1,0 +1,72 @@
+// tarnwex-screenshots OUTDIR LIBRARY: renders the main window on the given
+// library into OUTDIR/*.png with whatever platform Qt runs on (make
+// screenshots uses the offscreen one).
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QTabBar>
+#include <QTimer>
+#include <QTreeView>
+#include <cstdio>
+
+#include "state/Globals.h"
+#include "ui/MainWindow.h"
+#include "ui/WindowHost.h"
+
+namespace {
+
+void Settle() {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+bool Save(QWidget* widget, const QString& dir, const QString& name) {
+  Settle();
+  const QString file = dir + "/" + name + ".png";
+  const bool ok = widget->grab().save(file);
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName(QStringLiteral("Tarnwex"));
+  QIcon::setThemeName(QStringLiteral("Adwaita"));
+  QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: tarnwex-screenshots OUTDIR LIBRARY\n");
+    return 2;
+  }
+  const QString dir = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(dir);
+  tw::TWindowHost host;
+  host.Quiet = true;
+  tw::TGlobalData g(host);
+  tw::TMainWindow window(g, host);
+  window.ApplyLoadedSettings();
+  window.resize(1100, 720);
+  window.show();
+  window.OpenStartLibrary(QString::fromLocal8Bit(argv[2]));
+  window.Runner().Wait();
+  Settle();
+  // The first volume opened one level, its first folder selected.
+  window.SelectTab(1);
+  const QModelIndex first = window.tvNodes->model()->index(0, 0);
+  window.tvNodes->expand(first);
+  const QModelIndex folder = window.tvNodes->model()->index(0, 0, first);
+  if (folder.isValid()) window.tvNodes->setCurrentIndex(folder);
+  bool ok = true;
+  const char* styles[] = {"large-icons", "small-icons", "list", "details"};
+  for (int style = 0; style < 4; ++style) {
+    window.SetViewStyle(style);
+    ok = Save(&window, dir, QString("main-volume-%1").arg(styles[style])) && ok;
+  }
+  window.Command("miViewMessages")->setChecked(true);
+  window.ApplyViewMarks();
+  window.SelectTab(0);
+  ok = Save(&window, dir, "main-collection") && ok;
+  window.SelectTab(2);
+  ok = Save(&window, dir, "main-mixed") && ok;
+  return ok ? 0 : 1;
+}

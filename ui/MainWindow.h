@@ -1,0 +1,258 @@
+// The main window: the open library in its three views (collections tree,
+// volume tree with the file list, information panel), every command as
+// menus, toolbar, context menus and keys, and the progress of the long
+// operation that runs on the worker.
+//
+// Owns its widgets, models and the operation runner; the program state and
+// its host are the caller's and outlive the window. Used on the window's
+// thread only; the library is read here only while no operation has it busy.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QSet>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/LibClasses.h"
+#include "state/Globals.h"
+#include "ui/OperationRunner.h"
+#include "ui/Pictures.h"
+
+class QAction;
+class QLabel;
+class QListView;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QSplitter;
+class QStatusBar;
+class QTabBar;
+class QTabWidget;
+class QTableWidget;
+class QTextEdit;
+class QToolBar;
+class QTreeView;
+class QTableView;
+class QStackedWidget;
+class QAbstractItemView;
+
+namespace tw {
+
+class TFolderTreeModel;
+class TFileListModel;
+class TCollectionTreeModel;
+class TWindowHost;
+class TLibraryViews;
+class TBar;
+
+class TMainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  TMainWindow(TGlobalData& g, TWindowHost& host);
+  ~TMainWindow() override;
+
+  TGlobalData& Globals() { return g_; }
+  TLibObj& Library() { return *g_.CurrentLibrary; }
+  TPictures& Pictures() { return pictures_; }
+  TOperationRunner& Runner() { return *runner_; }
+
+  // A command by its object name ("miNew", "tbAdd", "pmLVDelete").
+  QAction* Command(const QString& name) const { return commands_.value(name); }
+  const QHash<QString, QAction*>& Commands() const { return commands_; }
+  QMenu* Menu(const QString& name) const { return menus_.value(name); }
+
+  // Start-up steps of the window after the program state is loaded: the
+  // favorites menu, the collection pictures, the layout, the view marks.
+  void ApplyLoadedSettings();
+  // The start library: the first argument, else the last library when the
+  // options say so; errors are ignored.
+  void OpenStartLibrary(const QString& argument);
+
+  // --- library commands (also run by the tests) ---
+  void NewLibrary();
+  // Open.. (empty file: the open dialog), or a Reopen entry.
+  void OpenLibrary(const QString& file = {}, bool reopen = false);
+  void ReloadLibrary();
+  void SaveLibrary();
+  void SaveLibraryAs(const QString& file = {});
+  void CloseLibrary();
+  void ImportLibrary(const QString& file = {});
+  void StopOperation();
+  void ApplyViewMarks();
+  void SelectTab(int tab);
+
+  // --- volume tree, file list, information panel ---
+  // Selects a node of the volume tree (none: clears the selection); the list
+  // and bars follow.
+  void SelectFolderNode(TFolderNode* node);
+  TFolderNode* SelectedFolderNode() const;
+  std::vector<TFolderNode*> SelectedFolderNodes() const;
+  std::vector<TLibFolderItem*> SelectedItems() const;
+  void FillList();
+  void UpdateInfoPanel();
+  void DeleteSelected();
+  void RefreshView();
+  void OpenRealSource();
+  void OpenSelectedRow();
+  void SelectAllRows();
+  void InvertSelection();
+  void SetViewStyle(int style);  // 0 large icons, 1 small icons, 2 list, 3 details
+  void ArrangeBy(int column);
+  void ExpandNode(int how);      // 0 one level, 1 collapse one, 2 all levels, 3 collapse all
+  void RenameVolume(TFolderNode* node, const QString& text);
+  void SetAutoResizeColumns(bool on);
+
+  // --- add and update (the dialogs of the volume commands) ---
+  void AddVolumeCommand();
+  void UpdateVolumeCommand();
+
+  // --- collections tree ---
+  TCollectionTreeModel* CollectionModel() const { return colModel_; }
+  void SelectCollectionNode(TColNode* node);
+  void DeleteCollectionItems();
+
+  // Runs `work` on the worker with the library busy (the views show it so
+  // and read nothing); `done` runs on the window's thread afterwards.
+  // False when an operation runs already.
+  using TWork = TOperationRunner::TWork;
+  using TDone = TOperationRunner::TDone;
+  bool RunBusy(TWork work, TDone done);
+  // Runs `work` on the worker without making the library busy: the work
+  // must not touch the library (an add scans a volume of its own).
+  bool RunDetached(TWork work, TDone done);
+  bool OperationRunning() const;
+
+  // Shows an error the way the window shows every failed command.
+  void ShowError(const QString& text);
+
+  // Refuses commands while an operation runs.
+  bool Idle() const;
+
+  // A key is first tried on the context menu of the focused control and its
+  // parents, then on the menu bar in menu order.
+  bool DispatchShortcut(const QKeySequence& key);
+
+  // Commands whose windows are not part of the program yet: they stay
+  // disabled whatever the operation state.
+  bool Unavailable(const QString& name) const { return later_.contains(name); }
+  void MakeAvailable(const QString& name);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  friend class TWindowHost;
+  void BuildActions();
+  void BuildMenus();
+  void BuildToolbar();
+  void BuildRegions();
+  void BuildCollections();
+  void Connect();
+  QAction* MakeCommand(const QString& name, const QString& caption, const QString& shortcut = {},
+                       std::function<void()> run = {});
+  void RebuildFavoritesMenu();
+  void RebuildReopenMenu();
+  void ClearViews(bool collections);
+  void AttachLibrary();
+  // The collections model follows the library now current.
+  void AttachCollections();
+  void LoadFile(const std::string& file, bool merge, bool confirm, bool addRecent);
+  bool SaveTo(const std::string& file);
+  void LayoutTab();
+  bool CloseQuery();
+  void OnTreeSelectionChanged();
+  void OnListCurrentChanged();
+  void AfterLoad(const TOperationRunner::TOutcome& outcome, const std::string& file, bool merge);
+  void ShowContextMenu(QMenu* menu, QAbstractItemView* view, const QPoint& pos);
+  void ReadColumnWidths();
+  void SaveWindowLayout();
+  void SavePlacements();
+  void RestorePlacements();
+  void RestoreWindowLayout();
+
+  TGlobalData& g_;
+  TWindowHost& host_;
+  TPictures pictures_;
+  TGlobalSink display_;
+  std::unique_ptr<TOperationRunner> runner_;
+  std::unique_ptr<TLibraryViews> views_;
+  TFolderTreeModel* treeModel_ = nullptr;
+  TFileListModel* listModel_ = nullptr;
+  TCollectionTreeModel* colModel_ = nullptr;
+
+  QHash<QString, QAction*> commands_;
+  QHash<QString, QMenu*> menus_;
+  QSet<QString> later_;
+  // Context menus by the widget they belong to.
+  QHash<QWidget*, QMenu*> contextMenus_;
+
+ public:
+  // The regions, by their component names.
+  QToolBar* tb = nullptr;
+  QWidget* panTree = nullptr;
+  QTabBar* tab = nullptr;
+  QSplitter* Spt = nullptr;
+  QSplitter* spltInfo = nullptr;
+  QWidget* panCol = nullptr;
+  QWidget* panTV = nullptr;
+  QWidget* panLV = nullptr;
+  QSplitter* SpltCol = nullptr;
+  QSplitter* spltMsgs = nullptr;
+  QWidget* panMessages = nullptr;
+  QPlainTextEdit* msgs = nullptr;
+  QWidget* infoPan = nullptr;
+  QLabel* lblPB = nullptr;
+  QProgressBar* pb = nullptr;
+  TBar* sb_main = nullptr;
+  TBar* sb_loc = nullptr;
+  TBar* sb_tree = nullptr;
+  TBar* sb_fp = nullptr;
+  TBar* sb = nullptr;
+  TBar* sb_colH = nullptr;
+  TBar* sb_colL = nullptr;
+  QTreeView* tvNodes = nullptr;
+  QTreeView* tvCol = nullptr;
+  // The file list: one model, the details view (report) and the icon view
+  // (large icons, small icons, list).
+  QStackedWidget* lv = nullptr;
+  QTreeView* lvDetails = nullptr;
+  QListView* lvIcons = nullptr;
+  QWidget* panInfo = nullptr;
+  QTabWidget* pcInfo = nullptr;
+  QLabel* infolblCat = nullptr;
+  QLabel* infolblLoc = nullptr;
+  QTextEdit* infomemo = nullptr;
+  QTableWidget* infovle = nullptr;
+  int ViewStyle = 3;
+  // The file list's view that shows the rows now.
+  QAbstractItemView* ListView() const;
+
+ private:
+  int lastTabShown_ = -1;
+  QString startFile_;
+};
+
+// A bar of one or two fields; a field's text is shortened in the middle to
+// the field's width.
+class TBar : public QWidget {
+  Q_OBJECT
+ public:
+  TBar(const QString& name, int fields, QWidget* parent);
+  void SetText(int field, const QString& text);
+  QString Text(int field) const;
+  QLabel* Field(int field) const { return fields_[static_cast<size_t>(field)]; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void Elide(int field);
+  std::vector<QLabel*> fields_;
+  std::vector<QString> texts_;
+};
+
+}  // namespace tw
