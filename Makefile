@@ -7,7 +7,7 @@ TSAN_BUILD ?= build-tsan
 GENERATOR  := -G Ninja
 FUZZ_SECONDS ?= 300
 
-.PHONY: all deps configure build run test bench sanitize tsan fuzz clean
+.PHONY: all deps configure build run test bench sanitize tsan fuzz screenshots clean
 
 all: build
 
@@ -23,7 +23,10 @@ build: deps configure
 	cmake --build $(BUILD)
 
 run: build
-	@bash scripts/demo.sh $(BUILD)
+	@bash scripts/run.sh $(BUILD)
+
+screenshots: build
+	@bash scripts/screenshots.sh $(BUILD)
 
 # Without the fixture set beside the clone, the tests that read it are left
 # out, and one line says so.

@@ -11,6 +11,7 @@
 
 #include "state/Globals.h"
 #include "ui/MainWindow.h"
+#include "ui/QuietPlatform.h"
 #include "ui/WindowHost.h"
 
 namespace {
@@ -31,6 +32,7 @@ bool Save(QWidget* widget, const QString& dir, const QString& name) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  tw::QuietOffscreenNotes();
   QApplication::setApplicationDisplayName(QStringLiteral("Tarnwex"));
   QIcon::setThemeName(QStringLiteral("Adwaita"));
   QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));

@@ -31,6 +31,8 @@
 #include <QActionGroup>
 
 #include "base/Error.h"
+#include "base/FileUtils.h"
+#include "core/FileFind.h"
 #include "base/TextUtils.h"
 #include "state/Commands.h"
 #include "tags/TagClasses.h"
@@ -723,6 +725,30 @@ bool TMainWindow::RunBusy(TWork work, TDone done) {
   });
 }
 
+bool TMainWindow::StartAddVolume(const TAddVolumeRequest& request) {
+  auto result = std::make_shared<TScanResult>();
+  auto scanned = std::make_shared<std::unique_ptr<TLibObj>>();
+  const std::string root = AddSlash(request.Folder);
+  return RunDetached(
+      [request, root, result, scanned](TOperation& op) {
+        op.Begin(op.Text("msgsAdding", {root}), ScanTotal(root));
+        *scanned = ScanVolume(request, op, *result);
+      },
+      [this, result, scanned](const TOperationRunner::TOutcome& outcome) {
+        MergeFoundNames(g_, result->TagNames);
+        if (!*scanned) {
+          g_.EndProgress({});
+          return;
+        }
+        TLibObj& lib = Library();
+        TFolderNode* volume = SpliceVolume(lib, std::move(*scanned), g_.SortVolumes);
+        // The closing summary counts the library with the new volume.
+        g_.EndProgress(Format(g_.GetText("msgsAdded"), {lib.FileName}));
+        (void)outcome;
+        SelectFolderNode(volume);
+      });
+}
+
 void TMainWindow::StopOperation() {
   if (!runner_->Running()) return;
   g_.Stop();
@@ -885,19 +911,25 @@ void TMainWindow::ImportLibrary(const QString& file) {
 }
 
 void TMainWindow::OpenStartLibrary(const QString& argument) {
+  // The last library's name comes with the settings; the library object
+  // itself starts without one.
+  const std::string last = std::exchange(Library().FileName, std::string());
   std::string file = S(argument);
-  if (file.empty() && g_.LoadLast && !g_.Layout.Recent.empty()) file = g_.Layout.Recent.front();
+  if (file.empty() || !TLibObj::LibraryFileExists(file)) file = g_.LoadLast ? last : std::string();
   if (file.empty() || !TLibObj::LibraryFileExists(file)) return;
-  // Errors at start are not shown.
+  // Failures at start are not shown; what was read stays.
   const bool sortVolumes = g_.SortVolumes;
-  RunBusy([lib = g_.CurrentLibrary.get(), file, sortVolumes](TOperation& op) { lib->OpenLibrary(file, false, op, sortVolumes); },
+  RunBusy([lib = g_.CurrentLibrary.get(), file, sortVolumes](TOperation& op) {
+    try {
+      lib->OpenLibrary(file, false, op, sortVolumes);
+    } catch (const ECanceled&) {
+      throw;
+    } catch (const std::exception&) {
+    }
+  },
           [this, file](const TOperationRunner::TOutcome& outcome) {
             MergeLibraryLists(g_, Library());
             AfterLoad(outcome, file, false);
-            if (outcome.Error.empty() && !outcome.Canceled) {
-              g_.AddRecentFile(file);
-              RebuildReopenMenu();
-            }
           });
 }
 
@@ -1165,8 +1197,18 @@ void TMainWindow::FillList() {
     return;
   }
   listModel_->SetFolder(folder);
-  if (Command("miAutoResizeColumns")->isChecked())
+  if (Command("miAutoResizeColumns")->isChecked()) {
     for (int c = 0; c < TFileListModel::ColumnCount; ++c) lvDetails->resizeColumnToContents(c);
+  } else if (fitColumnsOnce_ && folder->Items.Count() > 0) {
+    // Before any widths were kept, the first list shown widens the columns
+    // its texts would not fit.
+    fitColumnsOnce_ = false;
+    for (int c = 0; c < TFileListModel::ColumnCount; ++c) {
+      const int kept = lvDetails->columnWidth(c);
+      lvDetails->resizeColumnToContents(c);
+      if (lvDetails->columnWidth(c) < kept) lvDetails->setColumnWidth(c, kept);
+    }
+  }
   const TTextFormat format = g_.TextFormat();
   auto size = [&](int64_t bytes) { return FormatSize(g_.SizeUnit, static_cast<double>(bytes), format); };
   TLibObj& lib = Library();
@@ -1445,6 +1487,7 @@ void TMainWindow::RestoreWindowLayout() {
   Command("miAutoResizeColumns")->setChecked(g_.Layout.View.AutoResizeColumns);
   RestorePlacements();
   ReadColumnWidths();
+  fitColumnsOnce_ = !g_.Registry().RegKeyExists(RegKey("Pos\\frmMain\\LV\\0"));
   g_.SortDirections[0] = 2;
   listModel_->SortRows();
   for (const QString& prefix : {QStringLiteral("miF"), QStringLiteral("pmLV")})

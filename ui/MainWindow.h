@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/LibClasses.h"
+#include "core/VolumeScan.h"
 #include "state/Globals.h"
 #include "ui/OperationRunner.h"
 #include "ui/Pictures.h"
@@ -107,6 +108,10 @@ class TMainWindow : public QMainWindow {
   // --- add and update (the dialogs of the volume commands) ---
   void AddVolumeCommand();
   void UpdateVolumeCommand();
+  // Scans a new volume on the worker, apart from the library, and splices it
+  // in when the scan ends (also after Stop, with what was recorded); the
+  // other volumes stay browsable meanwhile. False when an operation runs.
+  bool StartAddVolume(const TAddVolumeRequest& request);
 
   // --- collections tree ---
   TCollectionTreeModel* CollectionModel() const { return colModel_; }
@@ -233,6 +238,7 @@ class TMainWindow : public QMainWindow {
 
  private:
   int lastTabShown_ = -1;
+  bool fitColumnsOnce_ = false;
   QString startFile_;
 };
 

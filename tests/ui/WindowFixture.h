@@ -13,6 +13,7 @@
 
 #include "state/Globals.h"
 #include "ui/MainWindow.h"
+#include "ui/QuietPlatform.h"
 #include "ui/WindowHost.h"
 
 namespace tw::test {
@@ -26,6 +27,7 @@ class TWindowFixture {
   };
 
   TWindowFixture() {
+    QuietOffscreenNotes();
     qputenv("TARNWEX_CONFIG_DIR", dir.filePath("config").toUtf8());
     qputenv("TARNWEX_DATA_DIR", dir.filePath("data").toUtf8());
     host.Quiet = true;

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# What `make run` shows until the desktop program exists: the command-line tool
+# The command-line demonstration (what `make run` shows without a display): the tool
 # on libraries made in a temporary folder, which is removed at the end.
 set -euo pipefail
 
-build_dir=${1:?usage: demo.sh BUILD_DIR}
+build_dir=${1:?usage: cli-demo.sh BUILD_DIR}
 cli="$build_dir/tarnwex-cli"
 generator="$build_dir/bench/bench_library"
-[ -x "$cli" ] || { echo "demo.sh: $cli is missing (run make build)" >&2; exit 1; }
+[ -x "$cli" ] || { echo "cli-demo.sh: $cli is missing (run make build)" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwex-demo.XXXXXX")
 trap 'rm -rf "$work"' EXIT
