@@ -648,6 +648,13 @@ QAbstractItemView* TMainWindow::ListView() const {
 
 void TMainWindow::Connect() {
   connect(tab, &QTabBar::currentChanged, this, [this](int) { LayoutTab(); });
+  connect(Spt, &QSplitter::splitterMoved, this, [this] {
+    const QList<int> sizes = Spt->sizes();
+    if (tab->currentIndex() == 2 && sizes.size() == 2) {
+      g_.CollectionWidth = sizes[0];
+      g_.TreeWidth = sizes[1];
+    }
+  });
   connect(tvNodes->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { OnTreeSelectionChanged(); });
   connect(tvNodes, &QTreeView::clicked, this, [this] {
@@ -973,6 +980,7 @@ void TMainWindow::RebuildFavoritesMenu() {
 void TMainWindow::ApplyLoadedSettings() {
   RebuildFavoritesMenu();
   pictures_.LoadCollectionImages();
+  g_.LoadLayout();
   RebuildReopenMenu();
   RestoreWindowLayout();
   ApplyViewMarks();
@@ -1004,7 +1012,7 @@ void TMainWindow::SelectTab(int index) { tab->setCurrentIndex(index); LayoutTab(
 
 void TMainWindow::LayoutTab() {
   const int current = tab->currentIndex();
-  if (g_.LastTab == 2 && lastTabShown_ == 2) {
+  if (g_.LastTab == 2 && lastTabShown_ == 2 && current != 2) {
     const QList<int> sizes = Spt->sizes();
     if (panCol->isVisible() && panTV->isVisible() && sizes.size() == 2) {
       g_.CollectionWidth = sizes[0];
@@ -1024,8 +1032,8 @@ void TMainWindow::LayoutTab() {
       panCol->show();
       panTV->show();
       const int total = std::max(Spt->width(), 200);
-      int colWidth = g_.CollectionWidth > 0 ? g_.CollectionWidth : total / 2;
-      colWidth = std::clamp(colWidth, 100, std::max(100, total - 100));
+      const int colWidth = g_.CollectionWidth > 0 ? g_.CollectionWidth : total / 2;
+      const QSignalBlocker quiet(Spt);
       Spt->setSizes({colWidth, std::max(100, total - colWidth)});
       break;
     }
@@ -1036,12 +1044,9 @@ void TMainWindow::LayoutTab() {
 
 void TMainWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  // Mixed view keeps the collection panel's width and gives the rest to
-  // the volume panel.
-  if (tab && tab->currentIndex() == 2 && panCol->isVisible()) {
-    const QList<int> sizes = Spt->sizes();
-    if (sizes.size() == 2 && sizes[0] > 0) g_.CollectionWidth = sizes[0];
-  }
+  // The current tab's layout again: the mixed view keeps the collection
+  // panel's width and gives the rest to the volume panel.
+  if (tab && tab->currentIndex() == 2) LayoutTab();
 }
 
 // --- close query ---
@@ -1117,6 +1122,12 @@ bool TMainWindow::DispatchShortcut(const QKeySequence& key) {
 }
 
 bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Spt && event->type() == QEvent::Resize && tab->currentIndex() == 2) {
+    // After the splitter has spread its new width: the collection panel
+    // keeps its own.
+    QMetaObject::invokeMethod(this, [this] { if (tab->currentIndex() == 2) LayoutTab(); }, Qt::QueuedConnection);
+    return false;
+  }
   if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
   auto* widget = qobject_cast<QWidget*>(watched);
   if (!widget || widget->window() != this || QApplication::activeModalWidget()) return false;

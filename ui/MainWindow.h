@@ -80,6 +80,9 @@ class TMainWindow : public QMainWindow {
   void SaveLibraryAs(const QString& file = {});
   void CloseLibrary();
   void ImportLibrary(const QString& file = {});
+  // Loads a library file on the worker (merge: as an import), asking first
+  // when `confirm`; `addRecent` puts it on the Reopen menu once loaded.
+  void LoadFile(const std::string& file, bool merge, bool confirm, bool addRecent);
   void StopOperation();
   void ApplyViewMarks();
   void SelectTab(int tab);
@@ -165,7 +168,6 @@ class TMainWindow : public QMainWindow {
   void AttachLibrary();
   // The collections model follows the library now current.
   void AttachCollections();
-  void LoadFile(const std::string& file, bool merge, bool confirm, bool addRecent);
   bool SaveTo(const std::string& file);
   void LayoutTab();
   bool CloseQuery();

@@ -8,6 +8,8 @@
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTextEdit>
+#include <QPlainTextEdit>
+#include <QToolBar>
 #include <QTreeView>
 
 #include "base/Operation.h"
@@ -86,6 +88,14 @@ class MainWindowTest : public QObject {
   void CloseQuery();
   void MixedWidthsSurviveTabSwitches();
   void ModelsPassTheModelTester();
+  void DeleteAsksWithTheNames_data();
+  void DeleteAsksWithTheNames();
+  void DeletingSiblingFoldersInTheTree();
+  void KeysGoToTheFocusedControlsMenuFirst();
+  void ReopenAndFavorites();
+  void LayoutSurvivesARestart();
+  void NewLibraryCountsAsModified();
+  void BusyLibraryKeepsTheSelection();
 };
 
 void MainWindowTest::OpenFillsTreeListBarsAndInfo() {
@@ -278,6 +288,189 @@ void MainWindowTest::ModelsPassTheModelTester() {
   QVERIFY(w.Library().Modified);
   f.Open(file);  // a reload over it
   QCOMPARE(w.tvNodes->model()->rowCount(), 2);
+}
+
+// A volume "Many" whose folder holds the files f1.txt .. f<count>.txt.
+QString WriteMany(TWindowFixture& f, int count) {
+  TLibObj lib;
+  TFolderNode* v = Volume(lib, "Many");
+  for (int i = 1; i <= count; ++i) File(lib, v, "f" + std::to_string(i) + ".txt", i);
+  lib.RecountTotals();
+  TQuietOperation op;
+  const QString file = f.Path("many.twl");
+  lib.SaveLibrary(S(file), op);
+  return file;
+}
+
+void MainWindowTest::DeleteAsksWithTheNames_data() {
+  QTest::addColumn<int>("selected");
+  QTest::addColumn<QString>("question");
+  QTest::newRow("one") << 1 << "Delete f1.txt";
+  QTest::newRow("three") << 3 << "Delete f1.txt;f2.txt;f3.txt;";
+  QTest::newRow("five") << 5 << "Delete f1.txt;f2.txt;f3.txt;f4.txt;f5.txt;";
+  QTest::newRow("seven") << 7 << "Delete f1.txt;...";
+}
+
+void MainWindowTest::DeleteAsksWithTheNames() {
+  QFETCH(int, selected);
+  QFETCH(QString, question);
+  TWindowFixture f;
+  f.Open(WriteMany(f, 8));
+  TMainWindow& w = *f.window;
+  w.SelectFolderNode(w.Library().Folders.Top(0));
+  QAbstractItemModel* list = w.lvDetails->model();
+  w.lvDetails->setFocus();
+  QItemSelection rows(list->index(0, 0), list->index(selected - 1, 0));
+  w.lvDetails->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  // Declined: nothing goes, the library still counts as modified.
+  f.Answers = {TMsgAnswer::No};
+  w.DeleteSelected();
+  QCOMPARE(f.QuestionTexts(), std::vector<std::string>{S(question)});
+  QCOMPARE(list->rowCount(), 8);
+  QVERIFY(w.Library().Modified);
+  w.lvDetails->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  w.DeleteSelected();
+  QCOMPARE(list->rowCount(), 8 - selected);
+  QCOMPARE(w.Library().Folders.Top(0)->Data()->Items.Count(), 8 - selected);
+  QCOMPARE(w.sb->Text(0), QString("Files: %1").arg(8 - selected));
+}
+
+void MainWindowTest::DeletingSiblingFoldersInTheTree() {
+  TWindowFixture f;
+  TLibObj lib;
+  TFolderNode* v = Volume(lib, "V");
+  File(lib, Folder(lib, v, "x"), "in x.txt", 5);
+  Folder(lib, v, "y");
+  Folder(lib, v, "z");
+  TQuietOperation op;
+  lib.SaveLibrary(S(f.Path("xy.twl")), op);
+  f.Open(f.Path("xy.twl"));
+  TMainWindow& w = *f.window;
+  QAbstractItemModel* tree = w.tvNodes->model();
+  const QModelIndex volume = tree->index(0, 0);
+  w.tvNodes->setFocus();
+  w.tvNodes->selectionModel()->setCurrentIndex(tree->index(0, 0, volume), QItemSelectionModel::ClearAndSelect);
+  w.tvNodes->selectionModel()->select(tree->index(1, 0, volume), QItemSelectionModel::Select);
+  w.DeleteSelected();
+  QCOMPARE(f.QuestionTexts(), std::vector<std::string>{"Delete x; y"});
+  QCOMPARE(tree->rowCount(volume), 1);
+  QCOMPARE(tree->index(0, 0, volume).data().toString(), QString("z"));
+  // The entries went from the volume's list too.
+  TLibFolder* folder = w.Library().Folders.Top(0)->Data();
+  QCOMPARE(folder->Items.Count(), 1);
+  QCOMPARE(QString::fromStdString(folder->Items[0]->Name), QString("z"));
+}
+
+void MainWindowTest::KeysGoToTheFocusedControlsMenuFirst() {
+  TWindowFixture f;
+  f.Open(WriteMany(f, 4));
+  TMainWindow& w = *f.window;
+  w.SelectFolderNode(w.Library().Folders.Top(0));
+  // Ctrl+A in the list selects every row (the list's menu), not Add.
+  w.lvDetails->setFocus();
+  QTest::keyClick(w.lvDetails, Qt::Key_A, Qt::ControlModifier);
+  QCOMPARE(w.lvDetails->selectionModel()->selectedRows().size(), 4);
+  // Ctrl+D in the list deletes the rows (after the question).
+  f.Answers = {TMsgAnswer::Yes};
+  QTest::keyClick(w.lvDetails, Qt::Key_D, Qt::ControlModifier);
+  QCOMPARE(w.lvDetails->model()->rowCount(), 0);
+  // Escape anywhere in the window starts the close query.
+  f.Answers = {TMsgAnswer::No};
+  QTest::keyClick(w.tvNodes, Qt::Key_Escape);
+  QCOMPARE(f.QuestionTexts().back(), std::string("Exit?"));
+  QVERIFY(w.isVisible());
+}
+
+void MainWindowTest::ReopenAndFavorites() {
+  TWindowFixture f;
+  const QString file = f.Path("sample.twl");
+  WriteSample(S(file));
+  f.window->LoadFile(S(file), false, false, true);
+  f.Wait();
+  QMenu* reopen = f.window->Menu("miReopen");
+  QCOMPARE(reopen->actions().size(), 1);
+  QCOMPARE(reopen->actions()[0]->text(), "&1 " + file);
+  QVERIFY(reopen->menuAction()->isEnabled());
+  // A Reopen entry asks before loading, with the file name in quotes.
+  f.Answers = {TMsgAnswer::Cancel};
+  reopen->actions()[0]->trigger();
+  f.Wait();
+  QCOMPARE(f.Questions.size(), size_t(1));
+  QVERIFY(QString::fromStdString(f.Questions[0].Text).contains("\"" + file + "\""));
+  // A favorite of the same path: Add to Favorites refuses with its caption.
+  f.g->FavoritesList.Add("My music=" + S(file));
+  f.window->ApplyLoadedSettings();
+  QMenu* favorites = f.window->Menu("miFavorites");
+  QCOMPARE(favorites->actions().last()->text(), QString("My music"));
+  f.window->Command("miAddFavorites")->trigger();
+  QCOMPARE(f.Messages.size(), size_t(1));
+  QCOMPARE(QString::fromStdString(f.Messages[0].first), QString("Already assigned as \"My music\""));
+}
+
+void MainWindowTest::LayoutSurvivesARestart() {
+  TWindowFixture f;
+  TMainWindow* w = f.window.get();
+  w->setGeometry(40, 50, 900, 640);
+  w->Command("miViewMessages")->trigger();
+  w->Command("miViewToolbar")->trigger();
+  w->SelectTab(2);
+  QApplication::processEvents();
+  w->Spt->setSizes({150, w->Spt->width() - 150});
+  w->SpltCol->setSizes({360, w->SpltCol->width() - 360});
+  w->lvDetails->setColumnWidth(2, 77);
+  QApplication::processEvents();
+  const int colWidth = w->Spt->sizes()[0];
+  const int treeWidth = w->SpltCol->sizes()[0];
+  QVERIFY(f.Restart());
+  w = f.window.get();
+  QApplication::processEvents();
+  QCOMPARE(w->geometry().size(), QSize(900, 640));
+  QVERIFY(w->Command("miViewMessages")->isChecked());
+  QVERIFY(!w->Command("miViewToolbar")->isChecked());
+  QVERIFY(w->panMessages->isVisible());
+  QVERIFY(!w->tb->isVisible());
+  QCOMPARE(w->tab->currentIndex(), 2);
+  QVERIFY(std::abs(w->Spt->sizes()[0] - colWidth) <= 4);
+  QVERIFY(std::abs(w->SpltCol->sizes()[0] - treeWidth) <= 4);
+  QCOMPARE(w->lvDetails->columnWidth(2), 77);
+}
+
+void MainWindowTest::NewLibraryCountsAsModified() {
+  TWindowFixture f;
+  f.Answers = {TMsgAnswer::Yes};  // "Create New?"
+  f.window->NewLibrary();
+  QCOMPARE(f.QuestionTexts(), std::vector<std::string>{"Create New?"});
+  QVERIFY(f.window->Library().Modified);
+  QCOMPARE(f.window->tvNodes->model()->rowCount(), 0);
+  // Exit asks both questions; No to saving closes.
+  f.Questions.clear();
+  f.Answers = {TMsgAnswer::Yes, TMsgAnswer::No};
+  QVERIFY(f.window->close());
+  QCOMPARE(f.QuestionTexts(), (std::vector<std::string>{"Exit?", "Save changes?"}));
+}
+
+void MainWindowTest::BusyLibraryKeepsTheSelection() {
+  TWindowFixture f;
+  const QString file = f.Path("sample.twl");
+  WriteSample(S(file));
+  f.Open(file);
+  TMainWindow& w = *f.window;
+  TFolderNode* discB = w.Library().Folders.Top(1);
+  w.SelectFolderNode(discB->Item(0));  // Disc B\b
+  w.tvNodes->expand(w.tvNodes->currentIndex().parent());
+  // While an operation has the library busy the views show nothing; then
+  // the same folder is selected and expanded again.
+  bool sawEmpty = false;
+  QVERIFY(w.RunBusy([](TOperation& op) { op.Log("working"); },
+                    [&](const TOperationRunner::TOutcome&) {}));
+  sawEmpty = w.tvNodes->model()->rowCount() == 0;
+  f.Wait();
+  QVERIFY(sawEmpty);
+  QCOMPARE(w.sb_fp->Text(0), QString("[Disc B]\\b\\"));
+  QVERIFY(w.tvNodes->isExpanded(w.tvNodes->model()->index(1, 0)));
+  // The log line of the worker reached the messages pane.
+  f.host.FlushLog();
+  QVERIFY(w.msgs->toPlainText().contains("working"));
 }
 
 QTEST_MAIN(MainWindowTest)

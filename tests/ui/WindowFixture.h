@@ -41,13 +41,26 @@ class TWindowFixture {
       return buttons == TMsgButtons::OK || buttons == TMsgButtons::OKCancel ? TMsgAnswer::OK : TMsgAnswer::Yes;
     };
     host.MessageSeen = [this](const std::string& text, TMsgKind kind) { Messages.push_back({text, kind}); };
+    Start();
+  }
+  // The program's start: settings, window, layout.
+  void Start() {
     g = std::make_unique<TGlobalData>(host);
     g->LoadSettings();
     window = std::make_unique<TMainWindow>(*g, host);
     window->ApplyLoadedSettings();
-    window->resize(1000, 700);
+    if (!g->Layout.Main) window->resize(1000, 700);
     window->show();
     QApplication::processEvents();
+  }
+  // Closes the window as the user does (close query, settings and layout
+  // saved) and starts the program again over the same settings.
+  bool Restart() {
+    if (!window->close()) return false;
+    window.reset();
+    g.reset();
+    Start();
+    return true;
   }
   ~TWindowFixture() {
     // Leave without the close query.
