@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <condition_variable>
+#include <optional>
 
 #include "base/Error.h"
 #include "base/Messages.h"
@@ -39,16 +41,49 @@ class TOperationRunner::TQueuedSink : public TOperationSink {
   void OnStatus(const std::string& status) override { Push({TKind::Status, status}); }
   void OnLog(const std::string& line) override { Push({TKind::Log, line}); }
   void OnEnd(const std::string& text) override { Push({TKind::End, text}); }
+  // The window's thread answers at its next drain; the worker waits.
   TMsgAnswer OnAsk(const std::string& text, TMsgButtons buttons, TMsgKind kind) override {
-    TMsgAnswer answer = TMsgAnswer::Cancel;
-    QMetaObject::invokeMethod(
-        &runner_,
-        [&] {
-          runner_.Drain();
-          answer = runner_.display_.OnAsk(text, buttons, kind);
-        },
-        Qt::BlockingQueuedConnection);
+    std::unique_lock lock(mutex_);
+    question_ = TQuestion{text, buttons, kind};
+    answered_.wait(lock, [&] { return question_->Answer.has_value(); });
+    const TMsgAnswer answer = *question_->Answer;
+    question_.reset();
     return answer;
+  }
+
+  // The worker's last word: how the work ended.
+  void Finish(TOutcome outcome) {
+    std::lock_guard lock(mutex_);
+    outcome_ = std::move(outcome);
+  }
+  std::optional<TOutcome> Finished() {
+    std::lock_guard lock(mutex_);
+    return outcome_;
+  }
+  void Reset() {
+    std::lock_guard lock(mutex_);
+    outcome_.reset();
+    calls_.clear();
+  }
+
+  struct TQuestion {
+    std::string Text;
+    TMsgButtons Buttons;
+    TMsgKind Kind;
+    std::optional<TMsgAnswer> Answer;
+  };
+  // The question waiting for an answer, if any (a copy).
+  std::optional<TQuestion> Pending() {
+    std::lock_guard lock(mutex_);
+    if (question_ && !question_->Answer) return question_;
+    return std::nullopt;
+  }
+  void Answer(TMsgAnswer answer) {
+    {
+      std::lock_guard lock(mutex_);
+      if (question_) question_->Answer = answer;
+    }
+    answered_.notify_all();
   }
 
   std::vector<TCall> Take() {
@@ -64,7 +99,10 @@ class TOperationRunner::TQueuedSink : public TOperationSink {
 
   TOperationRunner& runner_;
   std::mutex mutex_;
+  std::condition_variable answered_;
   std::vector<TCall> calls_;
+  std::optional<TQuestion> question_;
+  std::optional<TOutcome> outcome_;
 };
 
 TOperationRunner::TOperationRunner(TOperationSink& display, const TMessageTable& texts, QObject* parent)
@@ -90,6 +128,9 @@ bool TOperationRunner::Start(TWork work, TDone done) {
   op_ = std::make_unique<TOperation>(*sink_, texts_);
   op_->StepInterval = std::chrono::milliseconds(kDrainMs);
   drainTimer_.start();
+  sink_->Reset();
+  // Everything the worker hands over goes through the sink's own lock, and
+  // the window's thread takes it on its drain timer.
   worker_ = std::thread([this, work = std::move(work)] {
     TOutcome outcome;
     try {
@@ -99,12 +140,7 @@ bool TOperationRunner::Start(TWork work, TDone done) {
     } catch (const std::exception& e) {
       outcome.Error = TextOf(e, texts_);
     }
-    QMetaObject::invokeMethod(
-        this, [this, outcome] {
-          outcome_ = outcome;
-          Finish();
-        },
-        Qt::QueuedConnection);
+    sink_->Finish(std::move(outcome));
   });
   return true;
 }
@@ -121,6 +157,8 @@ void TOperationRunner::Wait() {
 }
 
 void TOperationRunner::Drain() {
+  if (draining_) return;  // a question's box runs the event loop
+  draining_ = true;
   for (const auto& call : sink_->Take()) {
     switch (call.Kind) {
       case TQueuedSink::TKind::Begin: display_.OnBegin(call.Text, call.Number); break;
@@ -130,13 +168,21 @@ void TOperationRunner::Drain() {
       case TQueuedSink::TKind::End: display_.OnEnd(call.Text); break;
     }
   }
+  if (auto question = sink_->Pending()) sink_->Answer(display_.OnAsk(question->Text, question->Buttons, question->Kind));
+  draining_ = false;
+  if (running_) {
+    if (auto outcome = sink_->Finished()) {
+      outcome_ = *outcome;
+      Finish();
+    }
+  }
 }
 
 void TOperationRunner::Finish() {
   worker_.join();
   drainTimer_.stop();
-  Drain();
   running_ = false;
+  Drain();
   // The done function may start the next operation.
   std::unique_ptr<TOperation> ended = std::move(op_);
   TDone done = std::move(done_);

@@ -3,10 +3,12 @@
 //
 // The worker reports through a sink that queues every call for the window's
 // thread: steps are merged (only the newest position and status count), log
-// lines go over in batches, and the queue is drained at most about 30 times
-// a second, in the order the calls were made. A question waits on the worker
-// until the window's thread has answered it with a modal box. Stop only sets
-// the operation's stop request.
+// lines go over in batches, and a timer on the window's thread drains the
+// queue about 30 times a second, in the order the calls were made. A
+// question waits on the worker until the window's thread has answered it
+// with a modal box. Stop only sets the operation's stop request. Nothing
+// crosses between the threads but through the sink's own lock (and the
+// worker's start and join), so a race checker sees every hand-over.
 //
 // Thread contract: Start, Running, Stop and the destructor are called on
 // the window's thread; the work function runs on the worker; the done
@@ -70,6 +72,7 @@ class TOperationRunner : public QObject {
   TDone done_;
   TOutcome outcome_;
   bool running_ = false;
+  bool draining_ = false;
   QTimer drainTimer_;
 };
 

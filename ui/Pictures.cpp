@@ -122,18 +122,18 @@ QIcon TPictures::Drawn(const QString& kind) {
 TPictures::TPictures(TGlobalData& g) : g_(g) {
   fileIcons_ = {Themed("folder", "folder"), Themed("package-x-generic", "archive"),
                 Themed("text-x-generic", "file"), Themed("application-x-executable", "program")};
+  // A folder shows its open picture while expanded (the icon's On state).
+  QIcon folder;
+  const QIcon closed = Themed("folder", "folder"), open = Themed("folder-open", "folder-open");
+  for (int size : {16, 22, 24, 32, 48}) {
+    folder.addPixmap(closed.pixmap(size), QIcon::Normal, QIcon::Off);
+    folder.addPixmap(open.pixmap(size), QIcon::Normal, QIcon::On);
+  }
+  tree_ = {folder, open, Themed("media-optical", "volume"), Themed("package-x-generic", "archive")};
   LoadCollectionImages();
 }
 
-QIcon TPictures::Tree(TTree kind) const {
-  switch (kind) {
-    case TreeFolder: return Themed("folder", "folder");
-    case TreeFolderOpen: return Themed("folder-open", "folder-open");
-    case TreeVolume: return Themed("media-optical", "volume");
-    case TreeArchive: return Themed("package-x-generic", "archive");
-  }
-  return {};
-}
+QIcon TPictures::Tree(TTree kind) const { return tree_[static_cast<size_t>(kind)]; }
 
 int TPictures::FileIconIndex(const std::string& fileName) {
   if (!g_.ShowIcons) return PlainFile;

@@ -48,6 +48,7 @@ class TPictures {
  private:
   TGlobalData& g_;
   std::vector<QIcon> fileIcons_;
+  std::vector<QIcon> tree_;
   std::vector<QIcon> collection_;
 };
 
