@@ -4,6 +4,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QPalette>
+#include <QStyle>
+#include <QTabWidget>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QTimer>
 #include <QTreeView>
@@ -26,6 +30,23 @@ bool Save(QWidget* widget, const QString& dir, const QString& name) {
   const bool ok = widget->grab().save(file);
   std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
   return ok;
+}
+
+// The node of a path of captions from the top, or none.
+tw::TFolderNode* FindNode(tw::TMainWindow& window, const std::vector<std::string>& path) {
+  tw::TLibObj& lib = window.Library();
+  tw::TFolderNode* node = nullptr;
+  for (const std::string& caption : path) {
+    tw::TFolderNode* next = nullptr;
+    const int count = node ? node->Count() : lib.Folders.TopCount();
+    for (int i = 0; i < count && !next; ++i) {
+      tw::TFolderNode* child = node ? node->Item(i) : lib.Folders.Top(i);
+      if (child->Text == caption) next = child;
+    }
+    if (!next) return nullptr;
+    node = next;
+  }
+  return node;
 }
 
 }  // namespace
@@ -64,11 +85,34 @@ int main(int argc, char** argv) {
     window.SetViewStyle(style);
     ok = Save(&window, dir, QString("main-volume-%1").arg(styles[style])) && ok;
   }
+  // An album, its first track selected, its tags shown.
+  if (tw::TFolderNode* album = FindNode(window, {"Music CD", "Maple Avenue", "Paper Boats"})) {
+    window.SelectFolderNode(album);
+    window.tvNodes->expand(window.tvNodes->currentIndex().parent());
+    window.lvDetails->setCurrentIndex(window.lvDetails->model()->index(0, 0));
+    window.pcInfo->setCurrentIndex(1);
+    ok = Save(&window, dir, "main-album-tags") && ok;
+    window.pcInfo->setCurrentIndex(0);
+  }
   window.Command("miViewMessages")->setChecked(true);
   window.ApplyViewMarks();
   window.SelectTab(0);
   ok = Save(&window, dir, "main-collection") && ok;
   window.SelectTab(2);
   ok = Save(&window, dir, "main-mixed") && ok;
+  // A dark palette: nothing may keep light colours of its own.
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(45, 45, 48));
+  dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Base, QColor(30, 30, 32));
+  dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+  dark.setColor(QPalette::Text, QColor(230, 230, 230));
+  dark.setColor(QPalette::Button, QColor(55, 55, 58));
+  dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Highlight, QColor(60, 110, 180));
+  dark.setColor(QPalette::HighlightedText, Qt::white);
+  QApplication::setPalette(dark);
+  ok = Save(&window, dir, "main-mixed-dark") && ok;
   return ok ? 0 : 1;
 }

@@ -564,6 +564,7 @@ void TMainWindow::BuildRegions() {
   infovle->setEditTriggers(QAbstractItemView::NoEditTriggers);
   infovle->setSelectionBehavior(QAbstractItemView::SelectRows);
   infovle->verticalHeader()->hide();
+  infovle->verticalHeader()->setDefaultSectionSize(infovle->fontMetrics().height() + 6);
   infovle->horizontalHeader()->setStretchLastSection(true);
   pcInfo->addTab(infovle, "&Tags");
   panInfo->layout()->addWidget(pcInfo);
@@ -605,7 +606,7 @@ void TMainWindow::BuildRegions() {
   panLV->layout()->addWidget(sb);
   SpltCol->setStretchFactor(0, 0);
   SpltCol->setStretchFactor(1, 1);
-  SpltCol->setSizes({300, 700});
+  SpltCol->setSizes({420, 680});
 
   panMessages = panel("panMessages", spltMsgs);
   msgs = new QPlainTextEdit(panMessages);
@@ -1253,7 +1254,13 @@ void TMainWindow::UpdateInfoPanel() {
       for (int row = 0; row < static_cast<int>(display.size()); ++row) {
         const std::string& line = display[static_cast<size_t>(row)];
         const size_t eq = line.find('=');
-        infovle->setItem(row, 0, new QTableWidgetItem(Q(line.substr(0, eq))));
+        // A tag whose name has no caption in the tag list shows its name.
+        std::string key = line.substr(0, eq);
+        if (key.empty()) {
+          const std::string& tag = item->TagInfo.Tags[static_cast<size_t>(row)];
+          key = tag.substr(0, tag.find('='));
+        }
+        infovle->setItem(row, 0, new QTableWidgetItem(Q(key)));
         infovle->setItem(row, 1, new QTableWidgetItem(eq == std::string::npos ? QString() : Q(line.substr(eq + 1))));
       }
       return;
