@@ -438,7 +438,7 @@ TEST_F(ListenerTest, CollectionMovesAndSortsReportTheirRows) {
   ASSERT_EQ(Lib().Collections.TopCount(), 3);
   EXPECT_EQ(Lib().Collections.Top(0), b);
   EXPECT_EQ(Lib().Collections.Top(1), a);
-  EXPECT_EQ(Lib().Collections.Top(2)->Text, "keep");
+  EXPECT_EQ(Lib().Collections.Top(2)->Text, "keep.txt");
   ASSERT_EQ(b->Count(), 1);
   EXPECT_EQ(b->Item(0), a1);
   EXPECT_EQ(a1->Item(0), a1x);
