@@ -238,6 +238,7 @@ class CollectionsTest : public QObject {
   void OpenLinkFollowsTheItemsLink();
   void DeletedRecordsTakeTheirLinksAlong();
   void SelectionsFollowEachOther();
+  void LoadedLinksShowAndFollow();
   void ANewLibraryEmptiesTheTree();
 };
 
@@ -618,7 +619,9 @@ void CollectionsTest::DeletedRecordsTakeTheirLinksAlong() {
     QVERIFY(model->dropMimeData(mime.get(), Qt::CopyAction, -1, -1, model->IndexOf(ColNode(lib, "Box"))));
   };
   drop(DragFromTree(w, {"b", "c"}));
-  drop(DragFromTree(w, {"Disc B"}));
+  // The add-volume dialog's collection picker links the same way.
+  DragFromTree(w, {"Disc B"});
+  w.LinkVolumeTreeSelection(ColNode(lib, "Box"));
   drop(DragFromList(w, {"x.txt", "y.mp3"}));
   // A second link to x.txt: the entry links back to the newer one only.
   drop(DragFromList(w, {"x.txt"}));
@@ -663,11 +666,15 @@ void CollectionsTest::SelectionsFollowEachOther() {
   QAbstractItemModelTester tester(w.tvCol->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
   TLibObj& lib = w.Library();
   AddSample(lib);
-  Build(lib, "Box");
+  Build(lib, "Box,Other");
   TCollectionTreeModel* model = w.CollectionModel();
   const QModelIndex box = model->IndexOf(ColNode(lib, "Box"));
   model->dropMimeData(DragFromList(w, {"x.txt", "y.mp3"}).get(), Qt::CopyAction, -1, -1, box);
   model->dropMimeData(DragFromTree(w, {"b"}).get(), Qt::CopyAction, -1, -1, box);
+  TColNode* firstLink = ColNode(lib, "x.txt");
+  // A second link to x.txt, which the entry links back to from now on.
+  model->dropMimeData(DragFromList(w, {"x.txt"}).get(), Qt::CopyAction, -1, -1, model->IndexOf(ColNode(lib, "Other")));
+  QVERIFY(firstLink->Data()->Item->ColNode != firstLink);
   w.SelectFolderNode(lib.Folders.Top(1));
   QCOMPARE(Q(w.SelectedFolderNode()->Text), QString("Disc B"));
 
@@ -677,7 +684,7 @@ void CollectionsTest::SelectionsFollowEachOther() {
   QCOMPARE(w.SelectedItems().size(), size_t(1));
   QCOMPARE(Q(w.SelectedItems().front()->Name), QString("y.mp3"));
   QCOMPARE(w.sb_colH->Text(0), QString("Shelf 1"));
-  QCOMPARE(w.sb_colL->Text(0), QString("Items: 4"));
+  QCOMPARE(w.sb_colL->Text(0), QString("Items: 6"));
   QCOMPARE(w.sb_colL->Text(1), w.sb_tree->Text(1));
   QVERIFY(!w.sb_colL->Text(1).isEmpty());
 
@@ -692,6 +699,15 @@ void CollectionsTest::SelectionsFollowEachOther() {
   QCOMPARE(SelectedCaption(w), QString("x.txt"));
   QCOMPARE(static_cast<int>(w.SelectedItems().size()), list->rowCount());
 
+  // The other views follow a link without leading the tree elsewhere,
+  // though the entry links back to another link.
+  w.tvCol->expandAll();
+  w.lvDetails->selectionModel()->clearSelection();
+  w.tvCol->selectionModel()->setCurrentIndex(model->IndexOf(firstLink),
+                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  QCOMPARE(w.SelectedCollectionNode(), firstLink);
+  QCOMPARE(Q(w.SelectedItems().front()->Name), QString("x.txt"));
+
   // A click on a linked volume-tree node selects its link.
   w.SelectTab(2);
   QApplication::processEvents();
@@ -701,6 +717,39 @@ void CollectionsTest::SelectionsFollowEachOther() {
   QTest::mouseClick(w.tvNodes->viewport(), Qt::LeftButton, {}, w.tvNodes->visualRect(b).center());
   QCOMPARE(SelectedCaption(w), QString("b"));
   QCOMPARE(Q(w.SelectedFolderNode()->Text), QString("b"));
+}
+
+void CollectionsTest::LoadedLinksShowAndFollow() {
+  TWindowFixture f;
+  TMainWindow& w = *f.window;
+  QAbstractItemModelTester tester(w.tvCol->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+  TLibObj& lib = w.Library();
+  AddSample(lib);
+  Build(lib, "Box");
+  TCollectionTreeModel* model = w.CollectionModel();
+  model->dropMimeData(DragFromList(w, {"x.txt"}).get(), Qt::CopyAction, -1, -1, model->IndexOf(ColNode(lib, "Box")));
+  model->dropMimeData(DragFromTree(w, {"b"}).get(), Qt::CopyAction, -1, -1, model->IndexOf(ColNode(lib, "Box")));
+  const QString file = f.Path("links.twl");
+  w.SaveLibraryAs(file);
+  w.Library().Modified = false;
+  w.NewLibrary();
+  QCOMPARE(model->rowCount(), 0);
+  w.Library().Modified = false;
+  // Loaded (the library busy meanwhile) and loaded again.
+  for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 0) {
+      f.Open(file);
+    } else {
+      w.ReloadLibrary();
+      f.Wait();
+    }
+    w.tvCol->expandAll();
+    QCOMPARE(Shape(model), QString("Box(b,x.txt)"));
+    SelectCollections(w, {"x.txt"});
+    QCOMPARE(w.SelectedItems().size(), size_t(1));
+    QCOMPARE(Q(w.SelectedItems().front()->Name), QString("x.txt"));
+    QCOMPARE(w.SelectedItems().front()->ColNode, w.SelectedCollectionNode());
+  }
 }
 
 void CollectionsTest::ANewLibraryEmptiesTheTree() {
