@@ -32,7 +32,8 @@ namespace tw {
 namespace {
 
 // Lets only drags from the program's own views over the collections tree:
-// the pointers they carry mean nothing coming from anywhere else.
+// the pointers they carry mean nothing coming from anywhere else. Owns
+// nothing; filters the tree's viewport on the window's thread.
 class TOwnDragsOnly : public QObject {
  public:
   TOwnDragsOnly(std::vector<QObject*> sources, QObject* parent) : QObject(parent), sources_(std::move(sources)) {}
@@ -203,6 +204,8 @@ void TMainWindow::OnCollectionSelectionChanged() {
 }
 
 void TMainWindow::UpdateCollectionBars() {
+  // An operation is changing the library: the bars keep their texts.
+  if (colModel_->Busy()) return;
   sb_colH->SetText(0, sb_loc->Text(0));
   sb_colL->SetText(0, Q(Format(g_.GetText("infoItems"), {std::to_string(Library().Collections.Count())})));
   sb_colL->SetText(1, sb_tree->Text(1));
