@@ -29,10 +29,19 @@ std::vector<quintptr> Pointers(const QMimeData* data, const char* format) {
   return pointers;
 }
 
-// Those of `pointers` that `known` holds, in their order, each once.
-template <class T>
-std::vector<T*> Known(const std::vector<quintptr>& pointers, const std::unordered_set<quintptr>& known) {
+// Those of `pointers` that `visit` meets among the library's records, in
+// their order, each once. `visit` calls its argument for every record that
+// may be meant; only records met this way are ever followed.
+template <class T, class Visit>
+std::vector<T*> Known(const std::vector<quintptr>& pointers, Visit visit) {
   std::vector<T*> found;
+  if (pointers.empty()) return found;
+  const std::unordered_set<quintptr> wanted(pointers.begin(), pointers.end());
+  std::unordered_set<quintptr> known;
+  visit([&](const T* record) {
+    const auto p = reinterpret_cast<quintptr>(record);
+    if (wanted.count(p)) known.insert(p);
+  });
   std::unordered_set<quintptr> seen;
   for (quintptr p : pointers)
     if (known.count(p) && seen.insert(p).second) found.push_back(reinterpret_cast<T*>(p));
@@ -108,31 +117,22 @@ void TCollectionTreeModel::Delete(TColNode* node) {
 // --- what a drag carries ---
 
 std::vector<TColNode*> TCollectionTreeModel::DraggedCollections(const QMimeData* data) const {
-  const std::vector<quintptr> pointers = Pointers(data, kCollectionsMime);
-  if (!lib_ || busy_ || pointers.empty()) return {};
-  std::unordered_set<quintptr> known;
-  lib_->Collections.ForEach([&](TColNode* n) { known.insert(reinterpret_cast<quintptr>(n)); });
-  return Known<TColNode>(pointers, known);
+  if (!lib_ || busy_) return {};
+  return Known<TColNode>(Pointers(data, kCollectionsMime), [&](auto&& meet) { lib_->Collections.ForEach(meet); });
 }
 
 std::vector<TFolderNode*> TCollectionTreeModel::DraggedFolders(const QMimeData* data) const {
-  const std::vector<quintptr> pointers = Pointers(data, kFoldersMime);
-  if (!lib_ || busy_ || pointers.empty()) return {};
-  std::unordered_set<quintptr> known;
-  lib_->Folders.ForEach([&](TFolderNode* n) { known.insert(reinterpret_cast<quintptr>(n)); });
-  return Known<TFolderNode>(pointers, known);
+  if (!lib_ || busy_) return {};
+  return Known<TFolderNode>(Pointers(data, kFoldersMime), [&](auto&& meet) { lib_->Folders.ForEach(meet); });
 }
 
 std::vector<TLibFolderItem*> TCollectionTreeModel::DraggedEntries(const QMimeData* data) const {
-  const std::vector<quintptr> pointers = Pointers(data, kEntriesMime);
-  if (!lib_ || busy_ || pointers.empty()) return {};
-  const std::unordered_set<quintptr> wanted(pointers.begin(), pointers.end());
-  std::unordered_set<quintptr> known;
-  lib_->Folders.ForEach([&](TFolderNode* n) {
-    for (const auto& item : n->Data()->Items)
-      if (wanted.count(reinterpret_cast<quintptr>(item.get()))) known.insert(reinterpret_cast<quintptr>(item.get()));
+  if (!lib_ || busy_) return {};
+  return Known<TLibFolderItem>(Pointers(data, kEntriesMime), [&](auto&& meet) {
+    lib_->Folders.ForEach([&](TFolderNode* n) {
+      for (const auto& item : n->Data()->Items) meet(item.get());
+    });
   });
-  return Known<TLibFolderItem>(pointers, known);
 }
 
 // --- the model ---
