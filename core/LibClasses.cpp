@@ -392,6 +392,14 @@ void TLibObj::ReportFolderChanged(TFolderNode* node) {
         {.Kind = TLibraryChange::TKind::Folders, .Folder = node->Parent(), .First = node->Index(), .Count = 1});
 }
 
+void TLibObj::ReportCollectionChanged(TColNode* node) {
+  if (TLibraryListener* events = Events())
+    events->OnChanged({.Kind = TLibraryChange::TKind::Collections,
+                       .Collection = node->Parent(),
+                       .First = node->Index(),
+                       .Count = 1});
+}
+
 void TLibObj::KeepSize(TLibFolderItem* entry) {
   if (entry->Size == 0) return;
   TLibFolder* folder = entry->Folder;
@@ -437,6 +445,35 @@ void TLibObj::DeleteCollectionNode(TColNode* node) {
   ++generation_;
   Collections.Delete(node);
   if (events) events->OnRemoved(change);
+}
+
+bool TLibObj::MoveCollectionNode(TColNode* node, TColNode* parent) {
+  for (TColNode* p = parent; p; p = p->Parent())
+    if (p == node) return false;
+  TLibraryListener* events = Events();
+  const TLibraryChange removal{
+      .Kind = TLibraryChange::TKind::Collections, .Collection = node->Parent(), .First = node->Index(), .Count = 1};
+  if (events) events->OnRemoving(removal);
+  std::unique_ptr<TColNode> owned = Collections.Take(node);
+  if (events) events->OnRemoved(removal);
+  const TLibraryChange insertion{.Kind = TLibraryChange::TKind::Collections, .Collection = parent, .First = 0, .Count = 1};
+  if (events) events->OnInserting(insertion);
+  Collections.Insert(parent, 0, std::move(owned));
+  if (events) events->OnInserted(insertion);
+  return true;
+}
+
+void TLibObj::SortCollectionSiblings(TColNode* node) {
+  TColNode* parent = node->Parent();
+  const TLibraryChange change{.Kind = TLibraryChange::TKind::Collections,
+                              .Collection = parent,
+                              .First = 0,
+                              .Count = parent ? parent->Count() : Collections.TopCount()};
+  TLibraryListener* events = Events();
+  if (events) events->OnReordering(change);
+  Collections.SortChildren(parent,
+                           [](const std::string& a, const std::string& b) { return std::strcoll(a.c_str(), b.c_str()) < 0; });
+  if (events) events->OnReordered(change);
 }
 
 void TLibObj::DeleteFolderNode(TFolderNode* node) {

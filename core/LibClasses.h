@@ -255,6 +255,14 @@ class TLibObj {
   void DeleteFolderNode(TFolderNode* node);
   // Frees a collection node with its subtree; linked records lose their link.
   void DeleteCollectionNode(TColNode* node);
+  // Moves a collection node with its subtree to the front of the children
+  // of `parent` (of the top level for nullptr), reported as the removal of
+  // its row and the insertion of the new one. False, and nothing moved,
+  // when `parent` is the node itself or lies below it.
+  bool MoveCollectionNode(TColNode* node, TColNode* parent);
+  // Sorts the node and its siblings by their texts, in the collation of the
+  // locale.
+  void SortCollectionSiblings(TColNode* node);
   void Clear();
   void SortVolumes();
   // Moves volume `index` of another library, with everything below it, after
@@ -355,6 +363,7 @@ class TLibObj {
   // For callers that edit records in place: tells the listener.
   void ReportItemChanged(const TLibFolderItem* item);
   void ReportFolderChanged(TFolderNode* node);
+  void ReportCollectionChanged(TColNode* node);
 
  private:
   void FreeFolderRecord(TLibFolder& folder);

@@ -60,8 +60,10 @@ class TLibraryListener {
   virtual void OnInserted(const TLibraryChange& /*change*/) {}
   virtual void OnRemoving(const TLibraryChange& /*change*/) {}
   virtual void OnRemoved(const TLibraryChange& /*change*/) {}
-  // The rows below one parent change their order (sorting the volumes);
-  // First and Count are 0 and the parent's row count.
+  // The rows below one parent change their order (sorting the volumes or
+  // collection siblings); First and Count are 0 and the parent's row count.
+  // A collection node moved elsewhere is reported as a removal and an
+  // insertion.
   virtual void OnReordering(const TLibraryChange& /*change*/) {}
   virtual void OnReordered(const TLibraryChange& /*change*/) {}
   // Values of the rows changed in place.

@@ -100,33 +100,46 @@ class TTree {
     indexValid_ = false;
   }
 
-  // Takes a top-level node with its subtree out of the tree.
-  std::unique_ptr<Node> TakeTop(int index) {
-    std::unique_ptr<Node> owned = std::move(top_[index]);
-    top_.erase(top_.begin() + index);
-    for (size_t i = index; i < top_.size(); ++i) top_[i]->pos_ = i;
+  // Takes a node with its subtree out of the tree; Insert puts it back.
+  std::unique_ptr<Node> Take(Node* node) {
+    auto& list = node->parent_ ? node->parent_->children_ : top_;
+    const size_t pos = node->pos_;
+    std::unique_ptr<Node> owned = std::move(list[pos]);
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(pos));
+    for (size_t i = pos; i < list.size(); ++i) list[i]->pos_ = i;
     size_t moved = 0;
     for (Node* n = owned.get(); n; n = NextWithin(n, owned.get())) ++moved;
     count_ -= moved;
+    owned->parent_ = nullptr;
     indexValid_ = false;
     return owned;
   }
 
-  // Appends a node taken from another tree, with its subtree, after the
-  // last top-level node.
-  Node* AddTop(std::unique_ptr<Node> node) {
+  // Puts a subtree taken from this or another tree in as child `pos` of
+  // `parent` (a top-level node for nullptr); levels follow its new place.
+  Node* Insert(Node* parent, int pos, std::unique_ptr<Node> node) {
+    const int delta = (parent ? parent->level_ + 1 : 0) - node->level_;
     size_t moved = 0;
     for (Node* n = node.get(); n; n = NextWithin(n, node.get())) {
       n->tree_ = this;
+      n->level_ += delta;
       ++moved;
     }
-    node->parent_ = nullptr;
-    node->pos_ = top_.size();
-    top_.push_back(std::move(node));
+    node->parent_ = parent;
+    auto& list = parent ? parent->children_ : top_;
+    Node* inserted = list.insert(list.begin() + pos, std::move(node))->get();
+    for (size_t i = static_cast<size_t>(pos); i < list.size(); ++i) list[i]->pos_ = i;
     count_ += moved;
     indexValid_ = false;
-    return top_.back().get();
+    return inserted;
   }
+
+  // Takes a top-level node with its subtree out of the tree.
+  std::unique_ptr<Node> TakeTop(int index) { return Take(top_[index].get()); }
+
+  // Appends a node taken from another tree, with its subtree, after the
+  // last top-level node.
+  Node* AddTop(std::unique_ptr<Node> node) { return Insert(nullptr, TopCount(), std::move(node)); }
 
   void Clear() {
     for (auto& n : top_) count_ -= DestroySubtree(std::move(n));
@@ -147,13 +160,21 @@ class TTree {
     for (Node* n = GetFirstNode(); n; n = n->GetNext()) f(n);
   }
 
+  // Stable sort of the children of `parent` (the top-level nodes for
+  // nullptr); `less` compares two node texts.
+  template <class Less>
+  void SortChildren(Node* parent, Less less) {
+    auto& list = parent ? parent->children_ : top_;
+    std::stable_sort(list.begin(), list.end(),
+                     [&](const std::unique_ptr<Node>& a, const std::unique_ptr<Node>& b) { return less(a->Text, b->Text); });
+    for (size_t i = 0; i < list.size(); ++i) list[i]->pos_ = i;
+    indexValid_ = false;
+  }
+
   // Stable sort of the top-level nodes; `less` compares two node texts.
   template <class Less>
   void SortTopLevel(Less less) {
-    std::stable_sort(top_.begin(), top_.end(),
-                     [&](const std::unique_ptr<Node>& a, const std::unique_ptr<Node>& b) { return less(a->Text, b->Text); });
-    for (size_t i = 0; i < top_.size(); ++i) top_[i]->pos_ = i;
-    indexValid_ = false;
+    SortChildren(nullptr, less);
   }
 
   void Renumber() const {

@@ -118,15 +118,19 @@ class TMirror : public TLibraryListener {
     if (c.Kind == TLibraryChange::TKind::Collections) erase(collections_[c.Collection]);
   }
   void OnReordered(const TLibraryChange& c) override {
-    ASSERT_EQ(c.Kind, TLibraryChange::TKind::Folders);
-    auto& rows = children_[c.Folder];
-    auto live = LiveRows(c);
-    std::vector<void*> sortedMirror(rows.begin(), rows.end()), sortedLive = live;
-    std::sort(sortedMirror.begin(), sortedMirror.end());
-    std::sort(sortedLive.begin(), sortedLive.end());
-    ASSERT_EQ(sortedMirror, sortedLive) << "a reorder only moves rows";
-    rows.clear();
-    for (void* p : live) rows.push_back(static_cast<TFolderNode*>(p));
+    ASSERT_NE(c.Kind, TLibraryChange::TKind::Items);
+    auto reorder = [&](auto& rows) {
+      using TNode = std::remove_pointer_t<typename std::remove_reference_t<decltype(rows)>::value_type>;
+      auto live = LiveRows(c);
+      std::vector<void*> sortedMirror(rows.begin(), rows.end()), sortedLive = live;
+      std::sort(sortedMirror.begin(), sortedMirror.end());
+      std::sort(sortedLive.begin(), sortedLive.end());
+      ASSERT_EQ(sortedMirror, sortedLive) << "a reorder only moves rows";
+      rows.clear();
+      for (void* p : live) rows.push_back(static_cast<TNode*>(p));
+    };
+    if (c.Kind == TLibraryChange::TKind::Folders) reorder(children_[c.Folder]);
+    else reorder(collections_[c.Collection]);
   }
   void OnChanged(const TLibraryChange& c) override {
     ++changes;
@@ -407,6 +411,45 @@ TEST_F(ListenerTest, DeletingAnEntryUnlinksEveryCollectionItemPointingAtIt) {
   SaveLibraryCommand(*g, file);
   OpenLibraryCommand(*g, file, false, false);
   EXPECT_EQ(Lib().Collections.TopCount(), 1);
+}
+
+// Collection nodes moved and sorted in place: the views follow the rows,
+// the moved subtree keeps its shape and its levels follow the new place.
+TEST_F(ListenerTest, CollectionMovesAndSortsReportTheirRows) {
+  auto add = [&](TColNode* parent, const std::string& caption) {
+    TColNode* node = Lib().AddCollectionRecord(parent, std::make_unique<TLibColItem>(caption));
+    node->Data()->AttachNode(node);
+    return node;
+  };
+  TColNode* a = add(nullptr, "c");
+  TColNode* a1 = add(a, "b");
+  TColNode* a1x = add(a1, "x");
+  TColNode* b = add(nullptr, "a");
+  Followed([&] {
+    // Into its own subtree: refused.
+    EXPECT_FALSE(Lib().MoveCollectionNode(a, a1x));
+    EXPECT_FALSE(Lib().MoveCollectionNode(a, a));
+    EXPECT_TRUE(Lib().MoveCollectionNode(a1, b));
+    EXPECT_TRUE(Lib().MoveCollectionNode(b, nullptr));
+    Lib().SortCollectionSiblings(a);
+  });
+  EXPECT_EQ(mirror->removals, 2);
+  EXPECT_EQ(mirror->inserts, 2);
+  ASSERT_EQ(Lib().Collections.TopCount(), 3);
+  EXPECT_EQ(Lib().Collections.Top(0), b);
+  EXPECT_EQ(Lib().Collections.Top(1), a);
+  EXPECT_EQ(Lib().Collections.Top(2)->Text, "keep.txt");
+  ASSERT_EQ(b->Count(), 1);
+  EXPECT_EQ(b->Item(0), a1);
+  EXPECT_EQ(a1->Item(0), a1x);
+  EXPECT_EQ(a1x->Level(), 2);
+  EXPECT_EQ(a->Count(), 0);
+  EXPECT_EQ(Lib().Collections.Count(), 5u);
+  // Pre-order positions follow the moves.
+  EXPECT_EQ(a1x->AbsoluteIndex(), 2);
+  // A caption change is reported where the node is now.
+  Followed([&] { Lib().ReportCollectionChanged(a1x); });
+  EXPECT_EQ(mirror->changes, 1);
 }
 
 // A folder entry keeps its record: sizes follow it without a search by

@@ -773,6 +773,7 @@ void TMainWindow::ClearViews(bool collections) {
   if (old) old->SetListener(nullptr);
   treeModel_->SetLibrary(nullptr);
   listModel_->SetFolder(nullptr);
+  DetachCollections();
   (void)collections;
 }
 

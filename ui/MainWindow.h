@@ -38,6 +38,7 @@ class QTreeView;
 class QTableView;
 class QStackedWidget;
 class QAbstractItemView;
+class QMimeData;
 
 namespace tw {
 
@@ -47,6 +48,7 @@ class TCollectionTreeModel;
 class TWindowHost;
 class TLibraryViews;
 class TBar;
+class TfrmMemo;
 
 class TMainWindow : public QMainWindow {
   Q_OBJECT
@@ -242,6 +244,38 @@ class TMainWindow : public QMainWindow {
   int lastTabShown_ = -1;
   bool fitColumnsOnce_ = false;
   QString startFile_;
+
+  // --- collections tree: commands, drops and following the other views
+  // (MainWindowCollections.cpp) ---
+ public:
+  TColNode* SelectedCollectionNode() const;
+  // The selected collection nodes, none of them below another.
+  std::vector<TColNode*> SelectedCollectionNodes() const;
+  void NewCollection();
+  void NewSubCollection();
+  void NewMemoItem();
+  void CollectionProperties();
+  void RenameCollectionItem();
+  void OpenCollectionLink();
+  void ExpandCollectionNode(int how);  // as ExpandNode
+  // One link below `parent` per selected volume-tree node (the add-volume
+  // dialog's collection picker).
+  void LinkVolumeTreeSelection(TColNode* parent);
+  TfrmMemo* MemoEditor() const { return frmMemo_; }
+
+ private:
+  bool DropOnCollections(const QMimeData* data, TColNode* target);
+  void OnCollectionSelectionChanged();
+  void UpdateCollectionBars();
+  // The collections tree lets go of the library about to be replaced.
+  void DetachCollections();
+  TfrmMemo* frmMemo_ = nullptr;
+  // A drop onto the collections tree is being made: its selection changes
+  // are not followed meanwhile.
+  bool droppingOnCollections_ = false;
+  // The collections tree's selection is being followed by the other views:
+  // they do not lead it back meanwhile.
+  bool followingCollections_ = false;
 };
 
 // A bar of one or two fields; a field's text is shortened in the middle to
