@@ -48,8 +48,6 @@ namespace {
 
 const QString kCatalogFilter = QStringLiteral("Catalogs (*.TWL *.twl);;All Files (*)");
 
-QString Caption(const QString& caption) { return caption; }
-
 // The path of a node from the top (captions joined), to find it again after
 // the library was busy.
 QStringList NodePath(TFolderNode* node) {

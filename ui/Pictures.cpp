@@ -159,9 +159,12 @@ void TPictures::LoadCollectionImages() {
   collection_.clear();
   if (!g_.ImagesFile.empty()) collection_ = ReadImageList(Q(g_.ImagesFile));
   if (collection_.empty())
-    collection_ = {Tree(TreeVolume), Tree(TreeFolder), fileIcons_[PlainFile], Tree(TreeArchive),
-                   Themed("text-x-generic-template", "memo"), Themed("emblem-symbolic-link", "link"),
-                   Themed("folder-open", "collection")};
+    // In the positions the collection kinds pick: 0 a group, 1 and 2 a
+    // volume link (normal, selected), 3 and 4 a folder link, 5 a file link,
+    // 6 an archive link; then pictures to choose for plain items.
+    collection_ = {Themed("folder-documents", "collection"), Tree(TreeVolume), Tree(TreeVolume),
+                   Themed("folder", "folder"), Themed("folder-open", "folder-open"), fileIcons_[PlainFile],
+                   Tree(TreeArchive), Themed("text-x-generic-template", "memo"), Themed("emblem-symbolic-link", "link")};
 }
 
 QIcon TPictures::Collection(int index) const {
