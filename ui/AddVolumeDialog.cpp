@@ -174,9 +174,8 @@ void TAddVolumeDialog::BuildVolumePage(QWidget* page) {
   form->addRow(cbFoldersOnly);
 
   connect(edFolder, &QLineEdit::textChanged, this, [this] { FolderChanged(); });
-  connect(cbDr, &QComboBox::currentIndexChanged, this, [this] {
-    if (!pointing_) DriveChanged();
-  });
+  // A pick by the user, also of the entry already shown.
+  connect(cbDr, &QComboBox::activated, this, [this] { DriveChanged(); });
   connect(btnBrowse, &QToolButton::clicked, this, [this] { Browse(); });
   connect(btnOpen, &QToolButton::clicked, this, [this] { OpenFolder(); });
 }
@@ -258,7 +257,6 @@ int TAddVolumeDialog::Run(TLibObj& lib) {
 }
 
 void TAddVolumeDialog::FillDrives() {
-  pointing_ = true;
   cbDr->clear();
   drives_.clear();
   const QIcon icon = QIcon::fromTheme("drive-harddisk", pictures_.Tree(TPictures::TreeVolume));
@@ -270,15 +268,11 @@ void TAddVolumeDialog::FillDrives() {
     drives_.push_back(std::move(drive));
   }
   cbDr->setCurrentIndex(drives_.empty() ? -1 : 0);
-  pointing_ = false;
 }
 
 void TAddVolumeDialog::PointDrivePicker(const std::string& folder) {
   const int drive = DriveHolding(drives_, folder);
-  if (drive < 0) return;
-  pointing_ = true;
-  cbDr->setCurrentIndex(drive);
-  pointing_ = false;
+  if (drive >= 0) cbDr->setCurrentIndex(drive);
 }
 
 std::string TAddVolumeDialog::DrivePath() const {

@@ -105,8 +105,6 @@ class TAddVolumeDialog : public QDialog {
   std::vector<TColNode*> collections_;
   std::string folder_;
   std::string lastTitle_;
-  // Set while the drive picker follows the folder, not the user.
-  bool pointing_ = false;
 };
 
 }  // namespace tw

@@ -192,6 +192,7 @@ void TMainWindow::UpdateVolumeCommand() {
         g_.AddingVolume = false;
         Library().Modified = true;
         FillList();
+        activateWindow();
         tvNodes->setFocus();
       });
   if (!started) g_.AddingVolume = false;
