@@ -36,25 +36,35 @@ using namespace tw::test;
 
 namespace {
 
-// Runs `step` on the modal window of type T once it shows; gives up after
-// a few seconds (the test then fails on what the step did not do).
+// Runs the steps, one per showing, on the modal windows of type T as they
+// show; gives up after a few seconds (the test then fails on what the steps
+// did not do).
 template <class T>
-void WhenShown(std::function<void(T*)> step) {
+void WhenShownInTurn(std::vector<std::function<void(T*)>> steps) {
   auto* timer = new QTimer(qApp);
+  auto next = std::make_shared<size_t>(0);
   auto started = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
   timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, step, started] {
+  QObject::connect(timer, &QTimer::timeout, [timer, steps, next, started] {
     auto* window = qobject_cast<T*>(QApplication::activeModalWidget());
     const bool late = std::chrono::steady_clock::now() - *started > std::chrono::seconds(10);
     if ((!window || !window->isVisible()) && !late) return;
-    timer->stop();
-    timer->deleteLater();
+    if (!window || *next + 1 >= steps.size()) {
+      timer->stop();
+      timer->deleteLater();
+    }
     if (!window) return;
-    step(window);
+    *started = std::chrono::steady_clock::now();
+    steps[(*next)++](window);
     // A step that failed half way leaves its dialog open: close it.
     if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible()) dialog->reject();
   });
   timer->start();
+}
+
+template <class T>
+void WhenShown(std::function<void(T*)> step) {
+  WhenShownInTurn<T>({std::move(step)});
 }
 
 template <class W>
@@ -154,6 +164,7 @@ class VolumeDialogsTest : public QObject {
   void AddRecordsTreeListCountsAndRemembers();
   void DrivePickerFillsFolderTitleSerial_data();
   void DrivePickerFillsFolderTitleSerial();
+  void InsertNewVolumeAfterRepeatsUntilCancel();
   void StopHalfwayKeepsWhatWasRecorded();
   void DuplicateSerialQuestion_data();
   void DuplicateSerialQuestion();
@@ -323,6 +334,38 @@ void VolumeDialogsTest::DrivePickerFillsFolderTitleSerial() {
   QCOMPARE(Q(added->Name), pickedTitle);
   QCOMPARE(Q(added->SourcePath), medium);
   QCOMPARE(Q(added->Serial), QString("1234ABCD"));
+}
+
+void VolumeDialogsTest::InsertNewVolumeAfterRepeatsUntilCancel() {
+  TWindowFixture f;
+  TMainWindow& w = *f.window;
+  const QString first = SmallTree(f, "first");
+  const QString second = SmallTree(f, "second");
+  w.AddVolumeDialog().Media = FakeMedia(f, "");
+  int shown = 0;
+  const auto add = [&](const QString& folder) {
+    return [&shown, folder](TAddVolumeDialog* d) {
+      ++shown;
+      Child<QCheckBox>(d, "cbNew")->setChecked(true);
+      Child<QLineEdit>(d, "edFolder")->setText(folder);
+      Child<QPushButton>(d, "OKBtn")->click();
+    };
+  };
+  // Each OK opens the dialog again once its volume is in; Cancel ends.
+  WhenShownInTurn<TAddVolumeDialog>({add(first), add(second), [&](TAddVolumeDialog* d) {
+                                       ++shown;
+                                       Child<QPushButton>(d, "CancelBtn")->click();
+                                     }});
+  w.AddVolumeCommand();
+  QTRY_COMPARE(shown, 3);
+  f.Wait();
+  QTest::qWait(50);
+  QCOMPARE(shown, 3);
+  QVERIFY(!w.OperationRunning());
+  TLibObj& lib = w.Library();
+  QCOMPARE(lib.Folders.TopCount(), 2);
+  QCOMPARE(Q(lib.Folders.Top(0)->Text), first);
+  QCOMPARE(Q(lib.Folders.Top(1)->Text), second);
 }
 
 void VolumeDialogsTest::StopHalfwayKeepsWhatWasRecorded() {
