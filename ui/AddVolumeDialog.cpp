@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 #include <limits>
 
 #include "base/FileUtils.h"
@@ -126,6 +127,9 @@ TAddVolumeDialog::TAddVolumeDialog(TGlobalData& g, TPictures& pictures, QWidget*
   row->addWidget(OKBtn);
   row->addWidget(CancelBtn);
   layout->addLayout(row);
+  // Every page title stays readable, and paths get room.
+  pages_->setUsesScrollButtons(false);
+  resize(std::max(sizeHint().width(), 460), sizeHint().height());
 
   const auto key = [this](Qt::Key k, std::function<void()> run) {
     connect(new QShortcut(QKeySequence(k), this), &QShortcut::activated, this, std::move(run));

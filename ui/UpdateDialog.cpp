@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
+#include <algorithm>
 #include <limits>
 
 #include "state/Globals.h"
@@ -111,6 +112,9 @@ TUpdateDialog::TUpdateDialog(TGlobalData& g, TPictures& pictures, QWidget* paren
   row->addWidget(OKBtn);
   row->addWidget(CancelBtn);
   layout->addLayout(row);
+  // Every page title stays readable, and paths get room.
+  pages_->setUsesScrollButtons(false);
+  resize(std::max(sizeHint().width(), 460), sizeHint().height());
 
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
