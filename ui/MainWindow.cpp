@@ -127,6 +127,7 @@ TMainWindow::TMainWindow(TGlobalData& g, TWindowHost& host)
   views_->Add(treeModel_);
   views_->Add(listModel_);
   BuildActions();
+  BuildVolumeCommands();
   BuildMenus();
   BuildToolbar();
   BuildRegions();

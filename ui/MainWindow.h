@@ -49,6 +49,9 @@ class TWindowHost;
 class TLibraryViews;
 class TBar;
 class TfrmMemo;
+class TAddVolumeDialog;
+class TUpdateDialog;
+class TTextEditor;
 
 class TMainWindow : public QMainWindow {
   Q_OBJECT
@@ -276,6 +279,26 @@ class TMainWindow : public QMainWindow {
   // The collections tree's selection is being followed by the other views:
   // they do not lead it back meanwhile.
   bool followingCollections_ = false;
+
+  // --- volume dialogs and word-list editors (MainWindowVolumes.cpp) ---
+ public:
+  // The dialogs, created on first use and kept.
+  TAddVolumeDialog& AddVolumeDialog();
+  TUpdateDialog& UpdateDialog();
+  TTextEditor& TextEditor();
+  // The Categories, Locations and Organize Favorites commands.
+  void EditCategories();
+  void EditLocations();
+  void OrganizeFavorites();
+
+ private:
+  // Binds the commands of these dialogs and editors.
+  void BuildVolumeCommands();
+  // A word list through the text editor, under the command's hint and file.
+  void EditWordList(TSortedStrings& list, const QString& hint, const std::string& file);
+  TAddVolumeDialog* addDialog_ = nullptr;
+  TUpdateDialog* updateDialog_ = nullptr;
+  TTextEditor* textEditor_ = nullptr;
 };
 
 // A bar of one or two fields; a field's text is shortened in the middle to
