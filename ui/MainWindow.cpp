@@ -690,12 +690,18 @@ void TMainWindow::ShowContextMenu(QMenu* menu, QAbstractItemView* view, const QP
 bool TMainWindow::Idle() const { return !runner_->Running(); }
 bool TMainWindow::OperationRunning() const { return runner_->Running(); }
 
-bool TMainWindow::RunDetached(TWork work, TDone done) {
+bool TMainWindow::RunDetached(TWork work, TDone done) { return StartWork(std::move(work), std::move(done), true); }
+
+bool TMainWindow::StartWork(TWork work, TDone done, bool browsable) {
   if (runner_->Running()) return false;
+  // Work that leaves the library alone (a detached scan, a save) lets the
+  // user go on browsing it; only the commands go off.
+  browsable_ = browsable;
   // Commands go off at once, not when the worker's first report arrives.
   g_.SetProcessStopped(false);
   const bool started = runner_->Start(std::move(work), [this, done = std::move(done)](const TOperationRunner::TOutcome& outcome) {
     g_.RunningOperation = nullptr;
+    browsable_ = false;
     host_.FlushLog();
     if (!g_.ProcessStopped) g_.SetProcessStopped(true);
     if (done) done(outcome);
@@ -722,38 +728,14 @@ bool TMainWindow::RunBusy(TWork work, TDone done) {
   walk({});
   TLibObj* lib = g_.CurrentLibrary.get();
   lib->BeginBusy();
-  return RunDetached(std::move(work), [this, lib, done = std::move(done), selected, expanded](const TOperationRunner::TOutcome& outcome) {
+  return StartWork(std::move(work), [this, lib, done = std::move(done), selected, expanded](const TOperationRunner::TOutcome& outcome) {
     lib->EndBusy();
     for (const QStringList& path : expanded)
       if (TFolderNode* node = NodeAt(*lib, path); node && NodePath(node) == path)
         tvNodes->expand(treeModel_->IndexOf(node));
     if (done) done(outcome);
     if (!SelectedFolderNode() && !selected.isEmpty()) SelectFolderNode(NodeAt(*lib, selected));
-  });
-}
-
-bool TMainWindow::StartAddVolume(const TAddVolumeRequest& request) {
-  auto result = std::make_shared<TScanResult>();
-  auto scanned = std::make_shared<std::unique_ptr<TLibObj>>();
-  const std::string root = AddSlash(request.Folder);
-  return RunDetached(
-      [request, root, result, scanned](TOperation& op) {
-        op.Begin(op.Text("msgsAdding", {root}), ScanTotal(root));
-        *scanned = ScanVolume(request, op, *result);
-      },
-      [this, result, scanned](const TOperationRunner::TOutcome& outcome) {
-        MergeFoundNames(g_, result->TagNames);
-        if (!*scanned) {
-          g_.EndProgress({});
-          return;
-        }
-        TLibObj& lib = Library();
-        TFolderNode* volume = SpliceVolume(lib, std::move(*scanned), g_.SortVolumes);
-        // The closing summary counts the library with the new volume.
-        g_.EndProgress(Format(g_.GetText("msgsAdded"), {lib.FileName}));
-        (void)outcome;
-        SelectFolderNode(volume);
-      });
+  }, false);
 }
 
 void TMainWindow::StopOperation() {

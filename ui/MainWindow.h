@@ -119,7 +119,11 @@ class TMainWindow : public QMainWindow {
   // Scans a new volume on the worker, apart from the library, and splices it
   // in when the scan ends (also after Stop, with what was recorded); the
   // other volumes stay browsable meanwhile. False when an operation runs.
-  bool StartAddVolume(const TAddVolumeRequest& request);
+  // `total` is the end of the progress bar (none: unknown); the new volume
+  // gets a link below `collection` when given, and `again` opens the dialog
+  // for the next volume once this one is in.
+  bool StartAddVolume(const TAddVolumeRequest& request, int64_t total = -1, TColNode* collection = nullptr,
+                      bool again = false);
 
   // --- collections tree ---
   TCollectionTreeModel* CollectionModel() const { return colModel_; }
@@ -136,6 +140,9 @@ class TMainWindow : public QMainWindow {
   // must not touch the library (an add scans a volume of its own).
   bool RunDetached(TWork work, TDone done);
   bool OperationRunning() const;
+  // The views stay usable during the running operation (it leaves the
+  // library alone), whatever the option to disable them says.
+  bool ViewsStayEnabled() const { return browsable_; }
 
   // Shows an error the way the window shows every failed command.
   void ShowError(const QString& text);
@@ -244,6 +251,8 @@ class TMainWindow : public QMainWindow {
   QAbstractItemView* ListView() const;
 
  private:
+  bool StartWork(TWork work, TDone done, bool browsable);
+  bool browsable_ = false;
   int lastTabShown_ = -1;
   bool fitColumnsOnce_ = false;
   QString startFile_;

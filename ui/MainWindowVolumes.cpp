@@ -124,8 +124,11 @@ void TMainWindow::AddVolumeCommand() {
 
   // A whole medium shows its used bytes as the end of the bar.
   const int64_t total = g_.AddDrive > 0 ? ScanTotal(root) : -1;
-  TColNode* collection = dialog.Collection();
-  const bool again = dialog.InsertAfter();
+  StartAddVolume(request, total, dialog.Collection(), dialog.InsertAfter());
+}
+
+bool TMainWindow::StartAddVolume(const TAddVolumeRequest& request, int64_t total, TColNode* collection, bool again) {
+  const std::string root = AddSlash(request.Folder);
   auto scanned = std::make_shared<TScannedVolume>();
   g_.AddingVolume = true;
   const bool started = RunDetached(
@@ -151,6 +154,7 @@ void TMainWindow::AddVolumeCommand() {
           });
       });
   if (!started) g_.AddingVolume = false;
+  return started;
 }
 
 // --- update ---

@@ -128,7 +128,7 @@ void TWindowHost::EnableCommands(const std::vector<std::string>& names, bool ena
 }
 
 void TWindowHost::EnableViews(bool enabled) {
-  if (!window_) return;
+  if (!window_ || (!enabled && window_->ViewsStayEnabled())) return;
   window_->tvNodes->setEnabled(enabled);
   window_->tvCol->setEnabled(enabled);
   window_->lv->setEnabled(enabled);

@@ -1,6 +1,7 @@
 // The volume dialogs end to end through the real window: adding a volume
 // (and stopping one halfway), the duplicate-serial question, updating from
 // the medium, and the word lists through the text editor.
+#include <QStackedWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -372,7 +373,9 @@ void VolumeDialogsTest::StopHalfwayKeepsWhatWasRecorded() {
   TWindowFixture f;
   TMainWindow& w = *f.window;
   TLibObj& lib = w.Library();
-  f.g->DisableControls = false;
+  // The option to disable the views during long operations is on: a scan
+  // apart from the library leaves them usable anyway.
+  f.g->DisableControls = true;
   // A small volume to browse while the big one is added.
   TAddVolumeRequest small;
   small.Folder = S(SmallTree(f, "small"));
@@ -397,6 +400,7 @@ void VolumeDialogsTest::StopHalfwayKeepsWhatWasRecorded() {
   QVERIFY(w.OperationRunning());
   QTRY_VERIFY_WITH_TIMEOUT(w.infoPan->isVisible(), 5000);
   QVERIFY(!w.Command("miVAdd")->isEnabled());
+  QVERIFY(w.tvNodes->isEnabled() && w.lv->isEnabled());
   // The other volumes stay browsable meanwhile; the new one is not there yet.
   w.SelectFolderNode(lib.Folders.Top(0));
   QCOMPARE(ListNames(w), QStringList({"a.txt", "b.txt", "sub"}));
