@@ -3,7 +3,9 @@
 // screenshots uses the offscreen one).
 #include <QApplication>
 #include <QDir>
+#include <QDialog>
 #include <QIcon>
+#include <functional>
 #include <QPalette>
 #include <QStyle>
 #include <QTabWidget>
@@ -14,7 +16,9 @@
 #include <cstdio>
 
 #include "state/Globals.h"
+#include "ui/AddVolumeDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/UpdateDialog.h"
 #include "ui/QuietPlatform.h"
 #include "ui/WindowHost.h"
 
@@ -29,6 +33,33 @@ bool Save(QWidget* widget, const QString& dir, const QString& name) {
   const QString file = dir + "/" + name + ".png";
   const bool ok = widget->grab().save(file);
   std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(file));
+  return ok;
+}
+
+// Opens a modal window through `open` and saves it, one picture per page
+// when it has pages, then closes it.
+bool ShootModal(const QString& dir, const QString& name, const std::function<void()>& open) {
+  bool ok = false;
+  QTimer::singleShot(200, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) return;
+    modal->adjustSize();
+    QTabWidget* pages = modal->findChild<QTabWidget*>();
+    if (!pages || pages->count() < 2) {
+      ok = Save(modal, dir, name);
+    } else {
+      ok = true;
+      for (int i = 0; i < pages->count(); ++i) {
+        pages->setCurrentIndex(i);
+        ok = Save(modal, dir, QString("%1-page%2").arg(name).arg(i + 1)) && ok;
+      }
+      pages->setCurrentIndex(0);
+    }
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+    else modal->close();
+  });
+  open();
+  if (!ok) std::printf("FAILED %s: no window opened\n", qPrintable(name));
   return ok;
 }
 
@@ -66,6 +97,7 @@ int main(int argc, char** argv) {
   tw::TWindowHost host;
   host.Quiet = true;
   tw::TGlobalData g(host);
+  g.LoadSettings();
   tw::TMainWindow window(g, host);
   window.ApplyLoadedSettings();
   window.resize(1100, 720);
@@ -97,9 +129,20 @@ int main(int argc, char** argv) {
   window.Command("miViewMessages")->setChecked(true);
   window.ApplyViewMarks();
   window.SelectTab(0);
+  window.tvCol->expandAll();
   ok = Save(&window, dir, "main-collection") && ok;
   window.SelectTab(2);
   ok = Save(&window, dir, "main-mixed") && ok;
+  // The dialogs, each page of them, as they open over the window.
+  window.SelectTab(1);
+  window.Command("miViewMessages")->setChecked(false);
+  window.ApplyViewMarks();
+  ok = ShootModal(dir, "add-volume", [&] { window.AddVolumeDialog().Run(window.Library()); }) && ok;
+  if (tw::TFolderNode* music = FindNode(window, {"Music CD"})) {
+    window.SelectFolderNode(music);
+    ok = ShootModal(dir, "update", [&] { window.UpdateDialog().Run(music->Data()->GetSourcePath()); }) && ok;
+  }
+  ok = ShootModal(dir, "categories-editor", [&] { window.EditCategories(); }) && ok;
   // A dark palette: nothing may keep light colours of its own.
   QApplication::setStyle(QStringLiteral("Fusion"));
   QPalette dark;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the demo library BUILD_DIR/demo/demo.twl once: a generated folder tree
-# (music with tags, documents, pictures, ZIP archives) scanned as two volumes.
+# (music with tags, documents, pictures, ZIP archives) scanned as two volumes,
+# with a few collections.
 # Prints the library's path.
 set -euo pipefail
 
@@ -17,6 +18,7 @@ if [ ! -s "$library" ]; then
     --category Music --location "Living room shelf" --apply-folders >/dev/null
   "$build_dir/tarnwex-cli" -q add "$library.tmp" "$demo/tree/Backup DVD" --title "Backup DVD" \
     --category Backup --location "Drawer 1" --comments "Letters, recipes and photos" >/dev/null
+  "$build_dir/add_demo_collections" "$library.tmp"
   mv "$library.tmp" "$library"
 fi
 echo "$library"
