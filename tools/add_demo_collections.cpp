@@ -10,8 +10,11 @@ using namespace tw;
 
 namespace {
 
+// A folder by its library path ("Volume\\Folder\\"), searched in its volume.
 TFolderNode* Find(TLibObj& lib, const std::string& path) {
-  return lib.FindFolderNode(lib.Folders.GetFirstNode(), path);
+  for (int i = 0; i < lib.Folders.TopCount(); ++i)
+    if (path.rfind(lib.Folders.Top(i)->Text + "\\", 0) == 0) return lib.FindFolderNode(lib.Folders.Top(i), path);
+  return nullptr;
 }
 
 TColNode* Group(TLibObj& lib, TColNode* parent, const std::string& caption) {
@@ -41,6 +44,7 @@ int main(int argc, char** argv) {
       if (TFolderNode* node = Find(lib, album)) Link(lib, music, node->Data());
     TColNode* memo = Group(lib, music, "Lent to Anna");
     memo->Data()->Memo = "Paper Boats, since May.\r\nAsk back before the holidays.";
+    memo->Data()->ImageIndex = 7;  // the memo picture of the built-in set
     TColNode* home = Group(lib, nullptr, "Household");
     if (TFolderNode* letters = Find(lib, "Backup DVD\\Letters\\"))
       if (TLibFolderItem* bank = letters->Data()->Items.Find("to the bank.txt")) Link(lib, home, letters->Data(), bank);
