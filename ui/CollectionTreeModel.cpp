@@ -192,6 +192,7 @@ QVariant TCollectionTreeModel::data(const QModelIndex& index, int role) const {
 bool TCollectionTreeModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   TColNode* node = Node(index);
   if (!node || busy_ || !node->Data() || role != Qt::EditRole || !value.canConvert<QString>()) return false;
+  if (Editable && !Editable()) return false;
   const std::string caption = S(value.toString());
   if (caption == node->Text && caption == node->Data()->Caption) return false;
   SetCaption(node, caption);

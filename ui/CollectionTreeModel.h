@@ -32,6 +32,9 @@ class TCollectionTreeModel : public QAbstractItemModel, public TLibraryListener 
   void SetLibrary(TLibObj* lib);
   TLibObj* Library() const { return lib_; }
   bool Busy() const { return busy_; }
+  // Whether captions may change now (not while an operation reads the
+  // library on the worker); none: always.
+  std::function<bool()> Editable;
 
   TColNode* Node(const QModelIndex& index) const;
   QModelIndex IndexOf(TColNode* node) const;

@@ -56,6 +56,7 @@ class TOwnDragsOnly : public QObject {
 
 void TMainWindow::BuildCollections() {
   colModel_ = new TCollectionTreeModel(pictures_, this);
+  colModel_->Editable = [this] { return Idle(); };
   colModel_->SetLibrary(g_.CurrentLibrary.get());
   colModel_->DropHandler = [this](const QMimeData* data, TColNode* target) { return DropOnCollections(data, target); };
   views_->Add(colModel_);
