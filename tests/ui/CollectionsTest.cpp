@@ -169,18 +169,16 @@ std::unique_ptr<QMimeData> DragFromList(TMainWindow& w, const QStringList& names
 // Answers the memo editor once it shows: `fill` sets its fields, then OK
 // or Cancel.
 void AnswerMemo(TMainWindow& w, std::function<void(TfrmMemo&)> fill, bool ok) {
-  auto answer = std::make_shared<std::function<void()>>();
-  *answer = [&w, fill, ok, answer] {
+  QTimer::singleShot(10, [&w, fill, ok] {
     TfrmMemo* memo = w.MemoEditor();
-    if (!memo->isVisible()) {
-      QTimer::singleShot(10, *answer);
+    if (!memo || !memo->isVisible()) {
+      AnswerMemo(w, fill, ok);  // not shown yet: look again
       return;
     }
     fill(*memo);
     if (ok) memo->accept();
     else memo->reject();
-  };
-  QTimer::singleShot(0, *answer);
+  });
 }
 
 void Activate(TMainWindow& w, QWidget* focus) {
