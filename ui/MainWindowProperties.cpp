@@ -75,7 +75,11 @@ void TMainWindow::ShowProperties(int page, bool libraryOnly, int row) {
   if (dialog.Run(Library(), selection, static_cast<TfrmProperties::TPage>(page), libraryOnly) != QDialog::Accepted)
     return;
   if (dialog.Changed()) Library().Modified = true;
-  if (libraryOnly || !SelectedFolderNode()) return;
+  if (libraryOnly || !SelectedFolderNode()) {
+    // The rows repainted themselves; the panel shows the row's new values.
+    UpdateInfoPanel();
+    return;
+  }
   FillList();
   if (row >= 0 && row < listModel_->rowCount())
     lvDetails->selectionModel()->setCurrentIndex(listModel_->index(row, 0),

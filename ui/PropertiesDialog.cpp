@@ -81,6 +81,9 @@ void Refill(QComboBox* box, const TSortedStrings& list) {
   box->setEditText(text);
 }
 
+// The text of a date; none for the value 0.
+QString DateText(TDateTime date) { return date == 0 ? QString() : Q(FormatDate(date)); }
+
 // The value all records share, or empty once two differ.
 struct TCommon {
   std::string Value;
@@ -122,6 +125,8 @@ TfrmProperties::TfrmProperties(TGlobalData& g, TPictures& pictures, QWidget* par
   pcProperties = new QTabWidget(this);
   pcProperties->setObjectName(QStringLiteral("pcProperties"));
   pcProperties->setUsesScrollButtons(false);
+  // Paths and names get room.
+  pcProperties->setMinimumWidth(440);
   pages_[pgLibrary] = BuildLibraryPage();
   pages_[pgVolume] = BuildVolumePage();
   pages_[pgFolder] = BuildFolderPage();
@@ -327,10 +332,12 @@ QWidget* TfrmProperties::BuildTagsPage() {
   auto* layout = new QVBoxLayout(page);
   auto* bar = new QToolBar(page);
   bar->setObjectName(QStringLiteral("tbTags"));
-  QAction* add = bar->addAction(QIcon::fromTheme(QStringLiteral("list-add"), pictures_.Command("tbAdd")), QStringLiteral("Add"));
+  // The words carry the buttons where the icon theme has no pictures.
+  bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  QAction* add = bar->addAction(QIcon::fromTheme(QStringLiteral("list-add")), QStringLiteral("Add"));
   add->setObjectName(QStringLiteral("tbAdd"));
   add->setToolTip(QStringLiteral("Add"));
-  QAction* del = bar->addAction(QIcon::fromTheme(QStringLiteral("list-remove"), pictures_.Command("tbDel")), QStringLiteral("Delete"));
+  QAction* del = bar->addAction(QIcon::fromTheme(QStringLiteral("list-remove")), QStringLiteral("Delete"));
   del->setObjectName(QStringLiteral("tbDelete"));
   del->setToolTip(QStringLiteral("Delete"));
   vle = new QTableWidget(0, 2, page);
@@ -364,6 +371,8 @@ int TfrmProperties::Run(TLibObj& lib, const TSelection& selection, TPage page, b
   if (!selection_.Nodes.empty()) FillFolders();
   if (volume_) FillVolume();
   FillTags();
+  // Long paths and lists show their beginning.
+  for (QLineEdit* field : findChildren<QLineEdit*>()) field->setCursorPosition(0);
   TakeSnapshot();
   StartSizeWorkers();
   if (libraryOnly)
@@ -401,7 +410,7 @@ void TfrmProperties::FillLibrary() {
   libfile->setText(Q(lib.FileName));
   struct stat st {};
   if (::stat(lib.FileName.c_str(), &st) == 0) {
-    libdate->setText(Q(FormatDate(FileTimeToDate(st.st_mtim))));
+    libdate->setText(DateText(FileTimeToDate(st.st_mtim)));
     libsize->setText(Q(FormatSize(g_.SizeUnit, static_cast<double>(st.st_size), g_.TextFormat())));
   }
   LibCat->setEditText(Q(lib.Category));
@@ -438,11 +447,9 @@ void TfrmProperties::FillFiles() {
   filecaption->setText(Q(JoinList(names, "; ")));
   filepath->setText(Q(JoinList(paths, "; ")));
   filesize->setText(Q(FormatSize(g_.SizeUnit, static_cast<double>(size), g_.TextFormat())));
-  filedate->setText(Q(FormatDate(date.Value)));
+  filedate->setText(DateText(date.Value));
   filecom->setText(Q(comments.Value));
   filecat->setEditText(Q(category.Value));
-  filecaption->setCursorPosition(0);
-  filepath->setCursorPosition(0);
 }
 
 void TfrmProperties::FillFolders() {
@@ -463,7 +470,7 @@ void TfrmProperties::FillFolders() {
   const TLibFolder* last = nodes.back()->Data();
   catcaption->setText(Q(JoinList(names, "; ")));
   catpath->setText(Q(last->Parent ? last->Parent->GetPath() : volume_->Data()->GetPath()));
-  catDate->setText(Q(FormatDate(date.Value)));
+  catDate->setText(DateText(date.Value));
   catcom->setText(Q(comments.Value));
   catcat->setEditText(Q(category.Value));
 }
@@ -472,7 +479,7 @@ void TfrmProperties::FillVolume() {
   const TLibFolder* volume = volume_->Data();
   volser->setText(Q(volume->Serial));
   volCaption->setText(Q(volume->Name));
-  voldate->setText(Q(FormatDate(volume->Date)));
+  voldate->setText(DateText(volume->Date));
   volcom->setText(Q(volume->Comments));
   volCat->setEditText(Q(volume->Category));
   volpath->setText(Q(volume->GetPath()));
