@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -286,17 +287,20 @@ void PropertiesTest::FilePage_data() {
   QTest::addColumn<QStringList>("categories");  // of the rows afterwards
   QTest::addColumn<QStringList>("commentsAfter");
   QTest::addColumn<bool>("changed");
+  QTest::addColumn<bool>("library");  // through the library's properties: the list is not filled again
   QTest::newRow("comments A and B, OK untouched") << QStringList{"a.mp3", "b.mp3"} << "-" << "-" << ""
-      << "Disc M\\music\\a.mp3; Disc M\\music\\b.mp3" << QStringList{"", ""} << QStringList{"A", "B"} << true;
+      << "Disc M\\music\\a.mp3; Disc M\\music\\b.mp3" << QStringList{"", ""} << QStringList{"A", "B"} << true << false;
   QTest::newRow("only the category of three files") << QStringList{"a.mp3", "b.mp3", "c.txt"} << "Jazz" << "-" << ""
       << "Disc M\\music\\a.mp3; Disc M\\music\\b.mp3; Disc M\\music\\c.txt" << QStringList{"Jazz", "Jazz", "Jazz"}
-      << QStringList{"A", "B", ""} << true;
+      << QStringList{"A", "B", ""} << true << false;
+  QTest::newRow("library properties, a file's category") << QStringList{"c.txt"} << "Text" << "-" << ""
+      << "Disc M\\music\\c.txt" << QStringList{"Text"} << QStringList{""} << true << true;
   QTest::newRow("one file, nothing differs") << QStringList{"a.mp3"} << "-" << "-" << "A" << "Disc M\\music\\a.mp3"
-      << QStringList{""} << QStringList{"A"} << false;
+      << QStringList{""} << QStringList{"A"} << false << false;
   QTest::newRow("comments through the editor") << QStringList{"a.mp3"} << "-" << "one\ntwo" << "A"
-      << "Disc M\\music\\a.mp3" << QStringList{""} << QStringList{"one\ntwo"} << true;
+      << "Disc M\\music\\a.mp3" << QStringList{""} << QStringList{"one\ntwo"} << true << false;
   QTest::newRow("a folder entry and its folder") << QStringList{"deep"} << "Deep" << "below" << ""
-      << "Disc M\\music\\deep" << QStringList{"Deep"} << QStringList{"below"} << true;
+      << "Disc M\\music\\deep" << QStringList{"Deep"} << QStringList{"below"} << true << false;
 }
 
 void PropertiesTest::FilePage() {
@@ -308,6 +312,7 @@ void PropertiesTest::FilePage() {
   QFETCH(QStringList, categories);
   QFETCH(QStringList, commentsAfter);
   QFETCH(bool, changed);
+  QFETCH(bool, library);
   TWindowFixture f;
   TMainWindow& w = *f.window;
   QAbstractItemModelTester tester(w.lvDetails->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -317,8 +322,11 @@ void PropertiesTest::FilePage() {
   SelectRows(w, rows);
 
   QString editorTitle;
+  QSignalSpy repainted(w.lvDetails->model(), &QAbstractItemModel::dataChanged);
+  QSignalSpy refilled(w.lvDetails->model(), &QAbstractItemModel::modelReset);
   TWhenShown<TfrmProperties> answer([&](TfrmProperties* d) {
-    QCOMPARE(d->pcProperties->currentIndex(), int(TfrmProperties::pgFile));
+    QCOMPARE(d->pcProperties->currentIndex(), int(library ? TfrmProperties::pgLibrary : TfrmProperties::pgFile));
+    d->pcProperties->setCurrentIndex(TfrmProperties::pgFile);
     QCOMPARE(d->filecom->text(), shownComments);
     QCOMPARE(d->filepath->text(), shownPath);
     QCOMPARE(d->filecaption->text(), rows.join("; "));
@@ -335,8 +343,11 @@ void PropertiesTest::FilePage() {
     }
     d->OKBtn->click();
   });
-  w.Command("pmLVProperties")->trigger();
+  w.Command(library ? "miLProperties" : "pmLVProperties")->trigger();
   QVERIFY(answer.Shown);
+  // The list is filled again, or its rows repaint what changed.
+  if (library) QVERIFY(refilled.isEmpty() && !repainted.isEmpty());
+  else QCOMPARE(refilled.count(), 1);
 
   for (int i = 0; i < rows.size(); ++i) {
     const TLibFolderItem* item = Entry(lib, "Disc M/music/" + rows[i]);
