@@ -143,6 +143,17 @@ int main(int argc, char** argv) {
     ok = ShootModal(dir, "update", [&] { window.UpdateDialog().Run(music->Data()->GetSourcePath()); }) && ok;
   }
   ok = ShootModal(dir, "categories-editor", [&] { window.EditCategories(); }) && ok;
+  // The properties of an album's tracks, every page: the tags they share,
+  // the album folder, its volume and the library with their sizes.
+  if (tw::TFolderNode* album = FindNode(window, {"Music CD", "Maple Avenue", "Paper Boats"})) {
+    window.SelectFolderNode(album);
+    QAbstractItemModel* rows = window.lvDetails->model();
+    for (int row = 0; row < rows->rowCount(); ++row)
+      if (rows->index(row, 0).data().toString().endsWith(QLatin1String(".mp3")))
+        window.lvDetails->selectionModel()->select(rows->index(row, 0),
+                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    ok = ShootModal(dir, "properties", [&] { window.FileProperties(false); }) && ok;
+  }
   // A dark palette: nothing may keep light colours of its own.
   QApplication::setStyle(QStringLiteral("Fusion"));
   QPalette dark;

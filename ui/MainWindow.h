@@ -52,6 +52,7 @@ class TfrmMemo;
 class TAddVolumeDialog;
 class TUpdateDialog;
 class TTextEditor;
+class TfrmProperties;
 
 class TMainWindow : public QMainWindow {
   Q_OBJECT
@@ -308,6 +309,27 @@ class TMainWindow : public QMainWindow {
   TAddVolumeDialog* addDialog_ = nullptr;
   TUpdateDialog* updateDialog_ = nullptr;
   TTextEditor* textEditor_ = nullptr;
+
+  // --- properties dialog (MainWindowProperties.cpp) ---
+ public:
+  // The dialog, created on first use and kept.
+  TfrmProperties& PropertiesDialog();
+  // The file page for the selected rows. With `open` (the toolbar's
+  // Properties, a double click, Open) a folder entry's folder is entered
+  // instead.
+  void FileProperties(bool open);
+  // The volume or folder page for the selected volume-tree nodes.
+  void TreeProperties();
+  // The library page, the library's records not editable.
+  void LibraryProperties();
+
+ private:
+  void BuildPropertiesCommands();
+  // Shows the dialog on `page` for the selection; after OK the list is
+  // filled again (with the row `row` selected again when not -1) and the
+  // library is marked modified when something differed.
+  void ShowProperties(int page, bool libraryOnly, int row);
+  TfrmProperties* propertiesDialog_ = nullptr;
 };
 
 // A bar of one or two fields; a field's text is shortened in the middle to

@@ -112,11 +112,7 @@ void TMainWindow::BuildCollections() {
     for (const char* name : {"miColAdd", "miColAddSub", "miColNewMemo", "miColRen", "miColDel"})
       Command(QString::fromLatin1(name))->setEnabled(Idle());
     Command("miColRun")->setEnabled(item && !item->Url.empty());
-    // Links open the properties dialog, which may not be there yet.
-    bool properties = true;
-    if (item && item->Kind != ckMemo)
-      properties = !Unavailable(item->Kind == ckFile ? QStringLiteral("pmLVProperties") : QStringLiteral("pmTVProperties"));
-    Command("miColProp")->setEnabled(Idle() && properties);
+    Command("miColProp")->setEnabled(Idle());
   });
   contextMenus_.insert(tvCol, pmCol);
 
@@ -244,16 +240,14 @@ void TMainWindow::CollectionProperties() {
     case ckVolume:
     case ckFolder:
     case ckArchive:
-      if (Unavailable("pmTVProperties")) return;
       if (item->Folder && item->Folder->Node) SelectFolderNode(item->Folder->Node);
       tvNodes->setFocus();
-      Command("pmTVProperties")->trigger();
+      TreeProperties();
       return;
     case ckFile:
       // On the row that following the selection selected.
-      if (Unavailable("pmLVProperties")) return;
       ListView()->setFocus();
-      Command("pmLVProperties")->trigger();
+      FileProperties(false);
       return;
     default:
       break;

@@ -196,8 +196,7 @@ void TMainWindow::OpenSelectedRow() {
     if (found) SelectFolderNode(found);
     return;
   }
-  // The properties dialog's file page opens here once that dialog exists.
-  if (QAction* properties = Command("pmLVProperties"); properties && !Unavailable("pmLVProperties")) properties->trigger();
+  FileProperties(false);
 }
 
 void TMainWindow::DeleteSelected() {

@@ -595,11 +595,11 @@ void CollectionsTest::OpenLinkFollowsTheItemsLink() {
   w.Command("miColRun")->trigger();
   QDesktopServices::unsetUrlHandler("https");
   QCOMPARE(recorder.Opened, QList<QUrl>{QUrl("https://example.org/memo")});
-  // The file link's properties belong to the properties dialog, which is
-  // not there yet; a memo item's are the memo editor's.
+  // A file link's properties are the properties dialog's, a memo item's
+  // the memo editor's.
   SelectCollections(w, {"x.txt"});
   emit menu->aboutToShow();
-  QVERIFY(!w.Command("miColProp")->isEnabled());
+  QVERIFY(w.Command("miColProp")->isEnabled());
   SelectCollections(w, {"memo"});
   emit menu->aboutToShow();
   QVERIFY(w.Command("miColProp")->isEnabled());
