@@ -27,7 +27,6 @@
 
 #include "base/RegUtils.h"
 #include "state/Settings.h"
-#include "tests/ui/QtUnderTsan.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/CollectionTreeModel.h"
 #include "ui/FileListModel.h"

@@ -3,8 +3,7 @@
 // large images while windows paint) hands its tasks over, and reports the
 // pool's allocations as races. What Qt's libraries themselves allocate and
 // free is left out of the check; every access of our code is still checked.
-// Include it in one file of a window test program.
-#pragma once
+// Linked into every window test program.
 
 #if defined(__SANITIZE_THREAD__)
 extern "C" const char* __tsan_default_suppressions() {
