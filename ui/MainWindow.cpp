@@ -99,6 +99,7 @@ TMainWindow::TMainWindow(TGlobalData& g, TWindowHost& host)
   views_->Add(listModel_);
   BuildActions();
   BuildVolumeCommands();
+  BuildOptionsCommands();
   BuildMenus();
   BuildToolbar();
   BuildRegions();

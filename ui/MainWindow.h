@@ -42,6 +42,11 @@ class QMimeData;
 
 namespace tw {
 
+class TfrmOptions;
+class TfrmTags;
+class TfrmPickList;
+class TfrmHandlers;
+class TfrmAbout;
 class TFolderTreeModel;
 class TFileListModel;
 class TCollectionTreeModel;
@@ -308,6 +313,31 @@ class TMainWindow : public QMainWindow {
   TAddVolumeDialog* addDialog_ = nullptr;
   TUpdateDialog* updateDialog_ = nullptr;
   TTextEditor* textEditor_ = nullptr;
+
+  // --- options, tags, handlers, about box (MainWindowOptions.cpp) ---
+ public:
+  // The dialogs, created on first use and kept.
+  TfrmOptions& OptionsDialog();
+  TfrmTags& TagsEditor();
+  TfrmPickList& PickList();
+  TfrmHandlers& HandlersDialog();
+  TfrmAbout& AboutBox();
+  // The Options command: on OK the favorites menu and the collection
+  // pictures follow the new options.
+  void EditOptions();
+  // The Tags command: the global tag list through the tag list editor.
+  void EditTags();
+  void EditHandlers();
+  void ShowAbout();
+
+ private:
+  // Binds the commands of these dialogs.
+  void BuildOptionsCommands();
+  TfrmOptions* optionsDialog_ = nullptr;
+  TfrmTags* tagsEditor_ = nullptr;
+  TfrmPickList* pickList_ = nullptr;
+  TfrmHandlers* handlersDialog_ = nullptr;
+  TfrmAbout* aboutBox_ = nullptr;
 };
 
 // A bar of one or two fields; a field's text is shortened in the middle to
