@@ -1,6 +1,10 @@
 #include "ui/HandlersDialog.h"
 
 #include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -47,6 +51,7 @@ TfrmHandlers::TfrmHandlers(TGlobalData& g, QWidget* parent) : QDialog(parent), g
 
 int TfrmHandlers::Run() {
   lv_ext->Fill();
+  FitList();
   if (lv_ext->topLevelItemCount() > 0) lv_ext->setCurrentItem(lv_ext->topLevelItem(0));
   RestoreDialogPlacement(*this, g_.Registry());
   lv_ext->setFocus();
@@ -56,6 +61,20 @@ int TfrmHandlers::Run() {
 void TfrmHandlers::LoadDefaults() {
   g_.Handlers.LoadDefaultHandlers(g_.Registry());
   lv_ext->Fill();
+  FitList();
+}
+
+void TfrmHandlers::FitList() {
+  // Room for every column's text and for every row of the table.
+  const QFontMetrics metrics = lv_ext->fontMetrics();
+  int extensions = lv_ext->header()->sectionSizeHint(2);
+  for (int row = 0; row < lv_ext->topLevelItemCount(); ++row)
+    extensions = std::max(extensions, metrics.horizontalAdvance(lv_ext->topLevelItem(row)->text(2)));
+  const int margins = 2 * lv_ext->frameWidth() + lv_ext->verticalScrollBar()->sizeHint().width();
+  const int width = margins + lv_ext->columnWidth(0) + lv_ext->columnWidth(1) + extensions + 4 * metrics.averageCharWidth();
+  const int rowHeight = std::max(metrics.height(), style()->pixelMetric(QStyle::PM_IndicatorHeight)) + 4;
+  const int rows = std::max(lv_ext->topLevelItemCount(), 1);
+  lv_ext->setMinimumSize(width, 2 * lv_ext->frameWidth() + lv_ext->header()->sizeHint().height() + rows * rowHeight);
 }
 
 void TfrmHandlers::done(int result) {

@@ -33,6 +33,8 @@ class TfrmHandlers : public QDialog {
   void done(int result) override;
 
  private:
+  void FitList();
+
   TGlobalData& g_;
 };
 

@@ -62,7 +62,10 @@ void TMainWindow::EditOptions() {
   tvCol->viewport()->update();
 }
 
-void TMainWindow::EditTags() { TagsEditor().Edit(g_.TagsList); }
+void TMainWindow::EditTags() {
+  // The information panel shows tags under their captions.
+  if (TagsEditor().Edit(g_.TagsList)) UpdateInfoPanel();
+}
 
 void TMainWindow::EditHandlers() { HandlersDialog().Run(); }
 

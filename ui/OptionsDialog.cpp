@@ -90,6 +90,9 @@ TfrmOptions::TfrmOptions(TGlobalData& g, QWidget* parent) : QDialog(parent), g_(
 
   pcOptions = new QTabWidget(this);
   pcOptions->setObjectName(QStringLiteral("pcOptions"));
+  // Every page's caption in full: the dialog is as wide as its tabs.
+  pcOptions->setUsesScrollButtons(false);
+  pcOptions->setElideMode(Qt::ElideNone);
   const std::array<std::pair<const char*, const char*>, 6> pages = {{{"tsGeneral", "&General"},
                                                                      {"tsNewVolumes", "New &Volumes"},
                                                                      {"tsView", "V&iew"},

@@ -7,8 +7,10 @@
 #include <QInputDialog>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QScrollBar>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/Messages.h"
 #include "base/StringList.h"
@@ -104,7 +106,13 @@ void TfrmTags::SetLines(const std::vector<std::string>& lines) {
     AppendRow(Q(key), Q(caption));
   }
   if (vle->rowCount() > 0) vle->setCurrentCell(0, 1);
+  // Wide enough for the names and captions, within reason.
   vle->resizeColumnToContents(0);
+  vle->resizeColumnToContents(1);
+  const int width = 2 * vle->frameWidth() + 2 * vle->fontMetrics().averageCharWidth() +
+                    vle->verticalScrollBar()->sizeHint().width() + vle->columnWidth(0) +
+                    vle->columnWidth(1);
+  vle->setMinimumWidth(std::min(width, 80 * vle->fontMetrics().averageCharWidth()));
 }
 
 std::vector<std::string> TfrmTags::Lines() const {
