@@ -197,6 +197,8 @@ class OptionsTest : public QObject {
   void TagListEditor();
   void PickListGivesTheCheckedNames();
   void AboutBoxTexts();
+  void PlacementKept_data();
+  void PlacementKept();
 };
 
 void OptionsTest::CommandsAreBound_data() {
@@ -421,6 +423,10 @@ void OptionsTest::OkRebuildsFavoritesAndPictures() {
   QVERIFY(strip.save(images));
   QVERIFY(f.window->Pictures().CollectionCount() != 3);
 
+  // The favorites file in use, in a folder of its own.
+  QDir().mkpath(f.Path("lists"));
+  g.FavoritesFile = S(f.Path("lists/Favorites.txt"));
+  QFile(f.Path("lists/Favorites.txt")).open(QIODevice::WriteOnly);
   // A favorite reached the list but not the menu yet.
   g.FavoritesList.Add("Music=/lib/music.twl");
   QVERIFY(!FavoriteCaptions(*f.window).contains("Music"));
@@ -428,6 +434,8 @@ void OptionsTest::OkRebuildsFavoritesAndPictures() {
   bool browsedFromCheckBox = false;
   QString startedWith;
   WhenShownInTurn<QFileDialog>({[&](QFileDialog* d) {
+                                  // The dialog lists its folder while it shows.
+                                  QTRY_VERIFY_WITH_TIMEOUT(!d->selectedFiles().value(0).isEmpty(), 3000);
                                   startedWith = d->selectedFiles().value(0);
                                   d->selectFile(otherFavorites);
                                   static_cast<QDialog*>(d)->accept();
@@ -446,7 +454,7 @@ void OptionsTest::OkRebuildsFavoritesAndPictures() {
   });
   f.window->EditOptions();
   QVERIFY(!browsedFromCheckBox);
-  QCOMPARE(QFileInfo(startedWith).fileName(), QString("Favorites.txt"));
+  QCOMPARE(startedWith, f.Path("lists/Favorites.txt"));
   QCOMPARE(Q(g.FavoritesFile), otherFavorites);
   // The menu comes from the favorites in memory, not from the new file.
   QCOMPARE(FavoriteCaptions(*f.window), QStringList{"Music"});
@@ -653,6 +661,37 @@ void OptionsTest::AboutBoxTexts() {
   QVERIFY(lit);
   QCOMPARE(catcher.Opened, QList<QUrl>{QUrl(href)});
   QVERIFY(closedByEscape);
+}
+
+void OptionsTest::PlacementKept_data() {
+  QTest::addColumn<QString>("command");
+  QTest::addColumn<QString>("window");
+  QTest::newRow("options") << "miOptions" << "frmOptions";
+  QTest::newRow("tags") << "miTags" << "frmTags";
+  QTest::newRow("handlers") << "miHandlers" << "frmHandlers";
+}
+
+void OptionsTest::PlacementKept() {
+  QFETCH(QString, command);
+  QFETCH(QString, window);
+  TWindowFixture f;
+  const QRect placed(90, 70, 720, 560);
+  QRect reopened;
+  WhenShownInTurn<QDialog>({[&](QDialog* d) {
+                              d->setGeometry(placed);
+                              d->reject();
+                            },
+                            [&](QDialog* d) {
+                              reopened = d->geometry();
+                              d->reject();
+                            }});
+  f.window->Command(command)->trigger();
+  TPlacement stored;
+  QVERIFY(f.g->Registry().ReadPlacement(std::string(kRegRoot) + "Pos\\" + S(window), stored));
+  QCOMPARE(QRect(QPoint(stored.NormPosLeft, stored.NormPosTop), QPoint(stored.NormPosRight - 1, stored.NormPosBottom - 1)),
+           placed);
+  f.window->Command(command)->trigger();
+  QCOMPARE(reopened, placed);
 }
 
 QTEST_MAIN(OptionsTest)
