@@ -12,7 +12,6 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
-class QToolButton;
 
 namespace tw {
 
