@@ -15,6 +15,7 @@
 #include <QTreeView>
 #include <cstdio>
 
+#include "state/Commands.h"
 #include "state/Globals.h"
 #include "ui/AddVolumeDialog.h"
 #include "ui/MainWindow.h"
@@ -154,6 +155,17 @@ int main(int argc, char** argv) {
                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
     ok = ShootModal(dir, "properties", [&] { window.FileProperties(false); }) && ok;
   }
+  ok = ShootModal(dir, "options", [&] { window.EditOptions(); }) && ok;
+  // The tag names of the demo's files, as a scan with "Add Tag to Globals"
+  // gathers them.
+  tw::TSortedStrings tagNames;
+  for (tw::TFolderNode* node = window.Library().Folders.GetFirstNode(); node; node = node->GetNext())
+    for (const auto& item : node->Data()->Items)
+      for (const std::string& tag : item->TagInfo.Tags) tagNames.Add(tag.substr(0, tag.find('=')));
+  tw::MergeFoundNames(g, tagNames);
+  ok = ShootModal(dir, "tags-editor", [&] { window.EditTags(); }) && ok;
+  ok = ShootModal(dir, "handlers", [&] { window.EditHandlers(); }) && ok;
+  ok = ShootModal(dir, "about", [&] { window.ShowAbout(); }) && ok;
   // A dark palette: nothing may keep light colours of its own.
   QApplication::setStyle(QStringLiteral("Fusion"));
   QPalette dark;

@@ -100,6 +100,7 @@ TMainWindow::TMainWindow(TGlobalData& g, TWindowHost& host)
   BuildActions();
   BuildVolumeCommands();
   BuildPropertiesCommands();
+  BuildOptionsCommands();
   BuildMenus();
   BuildToolbar();
   BuildRegions();

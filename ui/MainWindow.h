@@ -42,6 +42,11 @@ class QMimeData;
 
 namespace tw {
 
+class TfrmOptions;
+class TfrmTags;
+class TfrmPickList;
+class TfrmHandlers;
+class TfrmAbout;
 class TFolderTreeModel;
 class TFileListModel;
 class TCollectionTreeModel;
@@ -330,6 +335,29 @@ class TMainWindow : public QMainWindow {
   // library is marked modified when something differed.
   void ShowProperties(int page, bool libraryOnly, int row);
   TfrmProperties* propertiesDialog_ = nullptr;
+
+  // --- options, tags, handlers, about box (MainWindowOptions.cpp) ---
+ public:
+  // The dialogs, created on first use and kept.
+  TfrmOptions& OptionsDialog();
+  TfrmTags& TagsEditor();
+  TfrmHandlers& HandlersDialog();
+  TfrmAbout& AboutBox();
+  // The Options command: on OK the favorites menu and the collection
+  // pictures follow the new options.
+  void EditOptions();
+  // The Tags command: the global tag list through the tag list editor.
+  void EditTags();
+  void EditHandlers();
+  void ShowAbout();
+
+ private:
+  // Binds the commands of these dialogs.
+  void BuildOptionsCommands();
+  TfrmOptions* optionsDialog_ = nullptr;
+  TfrmTags* tagsEditor_ = nullptr;
+  TfrmHandlers* handlersDialog_ = nullptr;
+  TfrmAbout* aboutBox_ = nullptr;
 };
 
 // A bar of one or two fields; a field's text is shortened in the middle to
