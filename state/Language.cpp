@@ -63,7 +63,9 @@ std::string ExecutablePath() {
 }  // namespace
 
 TLanguageFile TLanguageFile::Parse(std::string_view bytes) {
-  if (StartsWith(bytes, "\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  // Byte order marks some editors put first are no text (a file edited twice
+  // may have two).
+  while (StartsWith(bytes, "\xEF\xBB\xBF")) bytes.remove_prefix(3);
   TLanguageFile file;
   file.lines_ = SplitLines(DisplayUtf8(bytes));
   for (size_t i = 0; i < file.lines_.size(); ++i) {

@@ -18,7 +18,7 @@ namespace tw {
 class TLanguageFile {
  public:
   TLanguageFile() = default;
-  // Any bytes: never fails. A leading UTF-8 byte order mark is dropped.
+  // Any bytes: never fails. Leading UTF-8 byte order marks are dropped.
   static TLanguageFile Parse(std::string_view bytes);
   // Raises EError "errFNF" when the file cannot be read.
   static TLanguageFile Load(const std::string& path);

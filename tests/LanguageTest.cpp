@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"OneLine", "menuname:Solo", {"menuname:Solo"}, true, "Solo", ""},
         ParseCase{"NotOffered", "frmMain.miNew=&New\r\nhelpfile:x.html\r\n",
                   {"frmMain.miNew=&New", "helpfile:x.html"}, false, "", "x.html"},
-        ParseCase{"ByteOrderMark", "\xEF\xBB\xBFmenuname:Fran\xC3\xA7" "ais\r\n", {"menuname:Fran\xC3\xA7" "ais"},
+        ParseCase{"ByteOrderMarks", "\xEF\xBB\xBF\xEF\xBB\xBFmenuname:Fran\xC3\xA7" "ais\r\n", {"menuname:Fran\xC3\xA7" "ais"},
                   true, "Fran\xC3\xA7" "ais", ""},
         // Not UTF-8: read as Windows-1252 (0xE4 is "ä", 0x80 the euro sign).
         ParseCase{"Windows1252", "menuname:Espa\xF1ol\r\nx=\xE4 \x80\r\n",

@@ -29,6 +29,13 @@ void TMainWindow::BuildLanguageCommands() {
   for (const char* name : {"frmAbout", "frmRichEdit", "miLanguages", "miReopen"})
     translator_->SkipList.insert(QString::fromLatin1(name).toLower());
   translator_->BuildLanguageMenu(Menu("miLanguages"));
+  // The bars and the information panel say their texts again in the new
+  // language.
+  connect(translator_, &TTranslator::Applied, this, [this] {
+    if (!Idle()) return;
+    FillList();
+    UpdateCollectionBars();
+  });
 
   const auto bind = [this](std::initializer_list<const char*> names, void (TMainWindow::*run)()) {
     for (const char* name : names) {

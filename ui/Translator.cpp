@@ -317,6 +317,7 @@ void TTranslator::Apply() {
   ++generation_;
   for (QWidget* window : Windows()) TranslateWindow(window);
   TranslateMessages();
+  emit Applied();
 }
 
 bool TTranslator::eventFilter(QObject* watched, QEvent* event) {

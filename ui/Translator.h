@@ -80,6 +80,11 @@ class TTranslator : public QObject {
   // The text of `key` in the loaded language, or `def`.
   QString Translate(const QString& def, const QString& key) const;
 
+ signals:
+  // A language was put into the windows and the message table: texts made
+  // from messages earlier are due again.
+  void Applied();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
