@@ -175,15 +175,13 @@ const TLanguageEntry* FindLanguage(const std::vector<TLanguageEntry>& entries, s
 
 std::string InstalledFolder(const std::string& what) {
   const std::string exe = ExecutablePath();
-  const std::string binaryDir = WithSlash(TARNWEX_BINARY_DIR);
-  const std::string sourceDir = WithSlash(TARNWEX_SOURCE_DIR);
-  // A program of the build tree reads the source tree's folders.
-  if (!exe.empty() && StartsWith(exe, binaryDir)) return sourceDir + (what == "manual" ? "doc/manual/" : what + "/");
-  // An installed one its prefix's, wherever the prefix was moved to.
   if (!exe.empty()) {
-    const std::string prefix = FolderOf(FolderOf(exe));
-    const std::string relocated = WithSlash(prefix) + "share/tarnwex/" + what + "/";
-    if (IsFolder(relocated)) return relocated;
+    // An installed program reads its prefix's, wherever the prefix was moved.
+    const std::string installed = WithSlash(FolderOf(FolderOf(exe))) + "share/tarnwex/" + what + "/";
+    if (IsFolder(installed)) return installed;
+    // A program of the build tree reads the source tree's folders.
+    if (StartsWith(exe, WithSlash(TARNWEX_BINARY_DIR)))
+      return WithSlash(TARNWEX_SOURCE_DIR) + (what == "manual" ? "doc/manual/" : what + "/");
   }
   return WithSlash(TARNWEX_INSTALL_DATADIR) + what + "/";
 }
