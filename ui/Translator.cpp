@@ -83,6 +83,12 @@ void AddColumns(std::vector<TText>& out, const QString& name, QAbstractItemModel
 // The texts of one component of a window; none for a kind without texts.
 std::vector<TText> TextsOf(QObject* o) {
   std::vector<TText> out;
+  // A label without a name of its own is known by the field it labels.
+  if (auto* label = qobject_cast<QLabel*>(o); label && !Named(label) && label->buddy() && Named(label->buddy())) {
+    out.push_back({label->buddy()->objectName() + QStringLiteral(".Label"), label->text(),
+                   [label](const QString& t) { label->setText(t); }});
+    return out;
+  }
   if (!Named(o)) return out;
   const QString name = o->objectName();
   if (auto* menu = qobject_cast<QMenu*>(o)) {

@@ -5,7 +5,7 @@
 //
 // Texts are addressed by "window.component" keys made of object names:
 // labels, check boxes, menu items (actions in menus and menus) and tab pages
-// by their text, tool buttons (actions only on tool bars, free tool buttons)
+// by their text (a label without a name by its field's name and ".Label"), tool buttons (actions only on tool bars, free tool buttons)
 // by their hint, windows by their title; list views add ".n" for column n,
 // tab bars ".n" for tab n. The message table's lines keep their own keys.
 //

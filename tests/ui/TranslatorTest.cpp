@@ -45,6 +45,13 @@ QStringList MenuCaptions(TMainWindow& w) {
   return captions;
 }
 
+// The label of a dialog's field.
+QLabel* LabelOf(QWidget* dialog, const char* field) {
+  for (QLabel* label : dialog->findChildren<QLabel*>())
+    if (label->buddy() && label->buddy()->objectName() == QLatin1String(field)) return label;
+  qFatal("no label for %s", field);
+}
+
 // The texts the test changes, as the window shows them now.
 QStringList Shown(TWindowFixture& f) {
   TMainWindow& w = *f.window;
@@ -58,6 +65,7 @@ QStringList Shown(TWindowFixture& f) {
           w.Command("tbSave")->toolTip(),
           w.AddVolumeDialog().findChild<QCheckBox*>("cbNew")->text(),
           w.AddVolumeDialog().windowTitle(),
+          LabelOf(&w.AddVolumeDialog(), "edTitle")->text(),
           Q(f.g->GetText("infoCancel")),
           Q(f.g->GetText("confLoad"))};
 }
@@ -107,7 +115,7 @@ void TranslatorTest::exportedTextsMakeALanguage() {
       {"frmMain.miNew", "&Nuovo"}, {"frmMain.miLibrary", "&Biblioteca"}, {"frmMain.lblPB", "Caricamento:"},
       {"frmMain.lvDetails.2", "Dimensione"}, {"frmMain.tab.1", "&Volume (it)"}, {"frmMain.tsGeneral", "&Generale"},
       {"frmMain.tbSave", "Salva"}, {"frmNewVolume.cbNew", "&Inserisci dopo"},
-      {"frmNewVolume.frmNewVolume", "Nuovo volume"}, {"INFOCANCEL", "Operazione annullata"},
+      {"frmNewVolume.frmNewVolume", "Nuovo volume"}, {"frmNewVolume.edTitle.Label", "&Titolo:"}, {"INFOCANCEL", "Operazione annullata"},
       {"CONFLOAD", "\"Caricare \"\"%s\"\"?\""}};
   std::vector<std::string> italian = {"menuname:Italiano", "helpfile:index.html"};
   size_t changed = 0;
@@ -139,7 +147,7 @@ void TranslatorTest::exportedTextsMakeALanguage() {
 
   MenuEntry(v, "Italiano")->trigger();
   QCOMPARE(Shown(f), (QStringList{"&Nuovo", "&Biblioteca", QString::fromUtf8("Caricamento:"), "Dimensione",
-                                  "&Volume (it)", "&Generale", "Salva", "&Inserisci dopo", "Nuovo volume",
+                                  "&Volume (it)", "&Generale", "Salva", "&Inserisci dopo", "Nuovo volume", "&Titolo:",
                                   "Operazione annullata", "Caricare \"%s\"?"}));
   QCOMPARE(f.g->LanguageName, std::string("Italiano"));
   QCOMPARE(v.Translator().HelpPage(), Q(InstalledFolder("manual")) + "index.html");
