@@ -163,9 +163,11 @@ int main(int argc, char** argv) {
   window.SelectTab(1);
   window.Command("miViewMessages")->setChecked(true);
   window.ApplyViewMarks();
-  if (window.Translator().SelectLanguage("Deutsch"))
+  if (window.Translator().SelectLanguage("Deutsch")) {
     ok = Save(&window, dir, "main-german") && ok;
-  else
+    ok = ShootModal(dir, "add-volume-german", [&] { window.AddVolumeDialog().Run(window.Library()); }) && ok;
+  } else {
     ok = false;
+  }
   return ok ? 0 : 1;
 }
