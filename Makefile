@@ -7,7 +7,7 @@ TSAN_BUILD ?= build-tsan
 GENERATOR  := -G Ninja
 FUZZ_SECONDS ?= 300
 
-.PHONY: all deps configure build run test bench sanitize tsan fuzz screenshots clean
+.PHONY: all deps configure build run test bench sanitize tsan fuzz screenshots install clean
 
 all: build
 
@@ -54,6 +54,15 @@ fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWEX_FUZZ=ON
 	cmake --build $(FUZZ_BUILD)
 	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The programs, languages, manual, desktop entry, icon and MIME type below
+# PREFIX (DESTDIR, when set, is put before it).
+PREFIX ?= /usr/local
+
+install: deps
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) --target tarnwex tarnwex-cli
+	cmake --install $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   }
   tw::TMainWindow window(g, host);
   window.ApplyLoadedSettings();
+  window.LoadLanguage();
   window.show();
   const QStringList args = QApplication::arguments();
   window.OpenStartLibrary(args.size() > 1 ? args.at(1) : QString());

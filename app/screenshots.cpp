@@ -19,6 +19,7 @@
 #include "state/Globals.h"
 #include "ui/AddVolumeDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/Translator.h"
 #include "ui/UpdateDialog.h"
 #include "ui/QuietPlatform.h"
 #include "ui/WindowHost.h"
@@ -180,5 +181,16 @@ int main(int argc, char** argv) {
   dark.setColor(QPalette::HighlightedText, Qt::white);
   QApplication::setPalette(dark);
   ok = Save(&window, dir, "main-mixed-dark") && ok;
+  // The window in German, in the style's own colours again.
+  QApplication::setPalette(QApplication::style()->standardPalette());
+  window.SelectTab(1);
+  window.Command("miViewMessages")->setChecked(true);
+  window.ApplyViewMarks();
+  if (window.Translator().SelectLanguage("Deutsch")) {
+    ok = Save(&window, dir, "main-german") && ok;
+    ok = ShootModal(dir, "add-volume-german", [&] { window.AddVolumeDialog().Run(window.Library()); }) && ok;
+  } else {
+    ok = false;
+  }
   return ok ? 0 : 1;
 }

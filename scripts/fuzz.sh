@@ -65,6 +65,8 @@ seed_from "$data" fuzz_wma '*.wma'
 seed_from "$data" fuzz_wavpack '*.wv'
 seed_from "$data" fuzz_apetag '*.wv'
 seed_from "$data" fuzz_flac '*.flac'
+# The shipped languages seed the language file reader.
+seed_from "$(dirname "$data")/../languages" fuzz_language '*.bab'
 
 targets=()
 for f in "$fuzz_bin"/fuzz_*; do

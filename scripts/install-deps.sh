@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev libgl-dev
   fonts-dejavu-core adwaita-icon-theme
+  desktop-file-utils
 )
 
 missing=()

@@ -162,6 +162,14 @@ QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, in
   return {};
 }
 
+bool TFileListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role) {
+  if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) return false;
+  if (role != Qt::DisplayRole && role != Qt::EditRole) return false;
+  Captions[static_cast<size_t>(section)] = value.toString();
+  emit headerDataChanged(orientation, section, section);
+  return true;
+}
+
 Qt::ItemFlags TFileListModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;

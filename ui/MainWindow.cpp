@@ -105,6 +105,7 @@ TMainWindow::TMainWindow(TGlobalData& g, TWindowHost& host)
   BuildToolbar();
   BuildRegions();
   BuildCollections();
+  BuildLanguageCommands();
   Connect();
   host_.Attach(this);
   treeModel_->SetLibrary(g_.CurrentLibrary.get());

@@ -59,6 +59,8 @@ class TUpdateDialog;
 class TTextEditor;
 class TfrmProperties;
 
+class TTranslator;
+
 class TMainWindow : public QMainWindow {
   Q_OBJECT
  public:
@@ -358,6 +360,27 @@ class TMainWindow : public QMainWindow {
   TfrmTags* tagsEditor_ = nullptr;
   TfrmHandlers* handlersDialog_ = nullptr;
   TfrmAbout* aboutBox_ = nullptr;
+
+  // --- languages and help (MainWindowLanguages.cpp) ---
+ public:
+  TTranslator& Translator() { return *translator_; }
+  // At start, once every window exists: writes the built-in texts out and
+  // applies the language the settings name.
+  void LoadLanguage();
+  // Makes every window the program makes on demand, so that the translator
+  // reaches all texts.
+  void MakeWindows();
+  // Export Current Language..: the texts to a file the user picks.
+  void ExportLanguageCommand();
+  // Load Original Language: the built-in texts again.
+  void RestoreLanguageCommand();
+  // Help > Contents: the manual page of the language in the browser.
+  void ShowHelp();
+
+ private:
+  // The translator, the Languages menu and the language and help commands.
+  void BuildLanguageCommands();
+  TTranslator* translator_ = nullptr;
 };
 
 // A bar of one or two fields; a field's text is shortened in the middle to
