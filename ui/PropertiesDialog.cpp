@@ -121,6 +121,8 @@ TfrmProperties::TfrmProperties(TGlobalData& g, TPictures& pictures, QWidget* par
   setWindowTitle(QStringLiteral("Properties"));
   setSizeGripEnabled(true);
   sizes_ = new TFolderSizes([this](int field, int64_t total) { ShowSize(field, total); }, this);
+  // Made with the dialog, so that the language files reach its texts too.
+  pickList_ = new TfrmPickList(this);
 
   pcProperties = new QTabWidget(this);
   pcProperties->setObjectName(QStringLiteral("pcProperties"));
@@ -573,7 +575,6 @@ void TfrmProperties::Refresh() {
 }
 
 void TfrmProperties::AddTags() {
-  if (!pickList_) pickList_ = new TfrmPickList(this);
   std::vector<std::string> captions;
   TTagInfo::TagCaptions(g_.TagsList.Items(), captions);
   QStringList names;

@@ -2,6 +2,7 @@
 // language made from them and chosen in the Languages menu, Load Original
 // Language, the language kept across a restart, the shipped German file, and
 // the manual page a language names.
+#include <set>
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <regex>
 
+#include "base/CaseFold.h"
 #include "state/Language.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/AddVolumeDialog.h"
@@ -184,13 +186,29 @@ void TranslatorTest::shippedGermanTranslatesEveryText() {
   const std::vector<std::string> builtIn = ReadLines(Q(w.Translator().UserFolder()) + "OriginalLanguage.bab");
   const TLanguageFile german = TLanguageFile::Load(InstalledFolder("languages") + "Deutsch.bab");
   QCOMPARE(german.MenuName(), std::string("Deutsch"));
+  // Every key missing or with other placeholders, named at once.
+  std::string missing, placeholders;
   for (const auto& line : builtIn) {
     const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
     const std::string key = line.substr(0, eq);
     const auto text = german.Find(key);
-    QVERIFY2(text && !text->empty(), ("no German text for " + key).c_str());
-    QVERIFY2(Placeholders(*text) == Placeholders(line.substr(eq + 1)), key.c_str());
+    if (!text || text->empty()) missing += "\n  " + line;
+    else if (Placeholders(*text) != Placeholders(line.substr(eq + 1))) placeholders += " " + key;
   }
+  QVERIFY2(missing.empty(), ("no German text for:" + missing).c_str());
+  // And no German text for a key the program does not have (a misspelt
+  // name would never show).
+  std::set<std::string> keys;
+  for (const auto& line : builtIn) keys.insert(UpperAscii(line.substr(0, line.find('='))));
+  std::string unknown;
+  for (const auto& line : german.Lines()) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos || line.rfind("menuname:", 0) == 0 || line.rfind("helpfile:", 0) == 0) continue;
+    if (!keys.count(UpperAscii(line.substr(0, eq)))) unknown += "\n  " + line;
+  }
+  QVERIFY2(unknown.empty(), ("German text for no key:" + unknown).c_str());
+  QVERIFY2(placeholders.empty(), ("other placeholders in:" + placeholders).c_str());
   QVERIFY(MenuEntry(w, "Deutsch"));
   MenuEntry(w, "Deutsch")->trigger();
   QCOMPARE(w.Command("miNew")->text(), QString("&Neu"));
