@@ -309,7 +309,11 @@ void TMainWindow::SetViewStyle(int style) {
     lvIcons->setResizeMode(QListView::Adjust);
     const int extent = style == 0 ? QWidget::style()->pixelMetric(QStyle::PM_LargeIconSize) : QWidget::style()->pixelMetric(QStyle::PM_SmallIconSize);
     lvIcons->setIconSize(QSize(extent, extent));
-    if (style == 0) lvIcons->setGridSize(QSize(extent * 3, extent * 2 + fontMetrics().height() * 2));
+    // Large icons wrap their names over up to three lines below the picture.
+    lvIcons->setWordWrap(style == 0);
+    lvIcons->setUniformItemSizes(style != 0);
+    lvIcons->setTextElideMode(Qt::ElideMiddle);
+    if (style == 0) lvIcons->setGridSize(QSize(fontMetrics().averageCharWidth() * 16, extent + fontMetrics().height() * 3 + 8));
     else lvIcons->setGridSize({});
     lv->setCurrentWidget(lvIcons);
   }
