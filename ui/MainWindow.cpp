@@ -239,7 +239,7 @@ void TMainWindow::BuildRegions() {
   lvIcons->setObjectName("lvIcons");
   lvIcons->setModel(listModel_);
   lvIcons->setSelectionModel(lvDetails->selectionModel());
-  lvIcons->setUniformItemSizes(true);
+  lvIcons->setUniformItemSizes(false);
   for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(lvDetails), static_cast<QAbstractItemView*>(lvIcons)}) {
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);

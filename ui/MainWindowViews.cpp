@@ -311,7 +311,9 @@ void TMainWindow::SetViewStyle(int style) {
     lvIcons->setIconSize(QSize(extent, extent));
     // Large icons wrap their names over up to three lines below the picture.
     lvIcons->setWordWrap(style == 0);
-    lvIcons->setUniformItemSizes(style != 0);
+    // Each name gets the width it needs (a uniform size is taken from one
+    // item and cuts the longer names).
+    lvIcons->setUniformItemSizes(false);
     lvIcons->setTextElideMode(Qt::ElideMiddle);
     if (style == 0) lvIcons->setGridSize(QSize(fontMetrics().averageCharWidth() * 16, extent + fontMetrics().height() * 3 + 8));
     else lvIcons->setGridSize({});
