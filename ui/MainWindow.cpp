@@ -101,6 +101,7 @@ TMainWindow::TMainWindow(TGlobalData& g, TWindowHost& host)
   BuildVolumeCommands();
   BuildPropertiesCommands();
   BuildOptionsCommands();
+  BuildExchangeCommands();
   BuildMenus();
   BuildToolbar();
   BuildRegions();

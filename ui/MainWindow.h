@@ -17,6 +17,7 @@
 
 #include "core/LibClasses.h"
 #include "core/VolumeScan.h"
+#include "exchange/Export.h"
 #include "state/Globals.h"
 #include "ui/OperationRunner.h"
 #include "ui/Pictures.h"
@@ -58,6 +59,8 @@ class TAddVolumeDialog;
 class TUpdateDialog;
 class TTextEditor;
 class TfrmProperties;
+class TfrmExport;
+class TfrmImport;
 
 class TTranslator;
 
@@ -360,6 +363,23 @@ class TMainWindow : public QMainWindow {
   TfrmTags* tagsEditor_ = nullptr;
   TfrmHandlers* handlersDialog_ = nullptr;
   TfrmAbout* aboutBox_ = nullptr;
+
+  // --- export and import text (MainWindowExchange.cpp) ---
+ public:
+  // The dialogs, created on first use and kept.
+  TfrmExport& ExportDialog();
+  TfrmImport& ImportDialog();
+  // Export: the dialog for the source, then the export on the worker, the
+  // totals and "Exported". False when it did not start.
+  bool ExportCommand(TExportSource source);
+  // Import text: the dialog, then the import on the worker with the
+  // library busy, and the current volume selected.
+  bool ImportTextCommand();
+
+ private:
+  void BuildExchangeCommands();
+  TfrmExport* exportDialog_ = nullptr;
+  TfrmImport* importDialog_ = nullptr;
 
   // --- languages and help (MainWindowLanguages.cpp) ---
  public:
