@@ -18,6 +18,7 @@
 
 #include "base/RegUtils.h"
 #include "state/Globals.h"
+#include "ui/DialogPlacement.h"
 #include "ui/Pictures.h"
 #include "ui/Text.h"
 
@@ -208,6 +209,7 @@ void TfrmExport::FollowControls() {
 int TfrmExport::Run(TExportSource source) {
   static const char* const captions[] = {"expCaptLib", "expCaptVol", "expCaptRes"};
   setWindowTitle(Q(g_.GetText(captions[source])));
+  RestoreDialogPlacement(*this, g_.Registry());
   ReadRemembered();
   edfile->setFocus();
   return exec();
@@ -280,6 +282,7 @@ void TfrmExport::WriteRemembered() {
 
 void TfrmExport::done(int result) {
   WriteRemembered();
+  SaveDialogPlacement(*this, g_.Registry());
   QDialog::done(result);
 }
 

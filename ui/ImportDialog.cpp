@@ -14,6 +14,7 @@
 
 #include "base/RegUtils.h"
 #include "state/Globals.h"
+#include "ui/DialogPlacement.h"
 #include "ui/ExportDialog.h"
 #include "ui/Pictures.h"
 #include "ui/Text.h"
@@ -110,6 +111,7 @@ void TfrmImport::KeepRequiredChecked() {
 }
 
 int TfrmImport::Run() {
+  RestoreDialogPlacement(*this, g_.Registry());
   ReadRemembered();
   edfile->setFocus();
   return exec();
@@ -157,6 +159,7 @@ void TfrmImport::WriteRemembered() {
 
 void TfrmImport::done(int result) {
   WriteRemembered();
+  SaveDialogPlacement(*this, g_.Registry());
   QDialog::done(result);
 }
 

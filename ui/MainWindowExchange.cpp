@@ -2,6 +2,7 @@
 #include <QAction>
 #include <memory>
 
+#include "base/AtomicFile.h"
 #include "base/Error.h"
 #include "exchange/Export.h"
 #include "exchange/Import.h"
@@ -41,6 +42,12 @@ bool TMainWindow::ExportCommand(TExportSource source) {
   if (!Idle()) return false;
   TfrmExport& dialog = ExportDialog();
   if (dialog.Run(source) != QDialog::Accepted) return false;
+  // Writing the export over the open library's file would destroy the catalog.
+  const TFileStamp target = TFileStamp::Of(dialog.Options().FileName), library = TFileStamp::Of(Library().FileName);
+  if (target.Exists && library.Exists && target.Device == library.Device && target.Inode == library.Inode) {
+    ShowError(Q(dialog.Options().FileName) + " is the open library itself; give another file to write.");
+    return false;
+  }
   TExportSourceData data;
   data.Source = source;
   if (source == esSelection) data.Selection = SelectedFolderNodes();

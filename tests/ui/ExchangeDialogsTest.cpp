@@ -137,6 +137,7 @@ class ExchangeDialogsTest : public QObject {
   void ExportChoicesMakeTheToolsRequest();
   void ExportChoicesAreRemembered();
   void ExportThenImportRoundTrips();
+  void ExportRefusesTheLibraryFile();
 };
 
 void ExchangeDialogsTest::ExportChoicesMakeTheToolsRequest_data() {
@@ -298,6 +299,25 @@ void ExchangeDialogsTest::ExportThenImportRoundTrips() {
   QVERIFY(lib.CurVolumeNode);
   QCOMPARE(w.SelectedFolderNode(), lib.CurVolumeNode);
   QCOMPARE(Q(lib.CurVolumeNode->Text), QString("Small"));
+}
+
+void ExchangeDialogsTest::ExportRefusesTheLibraryFile() {
+  TWindowFixture f;
+  TMainWindow& w = *f.window;
+  QVERIFY(AddSmallVolume(f));
+  const QString file = f.Path("lib.tlb");
+  w.SaveLibraryAs(file);
+  f.Wait();
+  const QByteArray saved = ReadAll(file);
+  QVERIFY(saved.size() > 0);
+  WhenShown<TfrmExport>([&](TfrmExport* d) {
+    d->edfile->setText(file);
+    ChooseFields(d->lbFields, d->btnUp, {"Name"});
+    d->OKBtn->click();
+  });
+  QVERIFY(!w.ExportCommand(esLibrary));
+  f.Wait();
+  QCOMPARE(ReadAll(file), saved);
 }
 
 QTEST_MAIN(ExchangeDialogsTest)
