@@ -66,6 +66,8 @@ void TMainWindow::MakeWindows() {
   TagsEditor();
   HandlersDialog();
   AboutBox();
+  ExportDialog();
+  ImportDialog();
 }
 
 void TMainWindow::LoadLanguage() {
