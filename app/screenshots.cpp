@@ -18,6 +18,8 @@
 #include "state/Commands.h"
 #include "state/Globals.h"
 #include "ui/AddVolumeDialog.h"
+#include "ui/ExportDialog.h"
+#include "ui/ImportDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/Translator.h"
 #include "ui/UpdateDialog.h"
@@ -45,7 +47,6 @@ bool ShootModal(const QString& dir, const QString& name, const std::function<voi
   QTimer::singleShot(200, [&] {
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal) return;
-    modal->adjustSize();
     QTabWidget* pages = modal->findChild<QTabWidget*>();
     if (!pages || pages->count() < 2) {
       ok = Save(modal, dir, name);
@@ -144,6 +145,10 @@ int main(int argc, char** argv) {
     window.SelectFolderNode(music);
     ok = ShootModal(dir, "update", [&] { window.UpdateDialog().Run(music->Data()->GetSourcePath()); }) && ok;
   }
+  // The categories the demo's volumes carry, as the user keeps them.
+  for (int i = 0; i < window.Library().Folders.TopCount(); ++i)
+    if (const std::string& category = window.Library().Folders.Top(i)->Data()->Category; !category.empty())
+      g.CategoriesList.Add(category);
   ok = ShootModal(dir, "categories-editor", [&] { window.EditCategories(); }) && ok;
   // The properties of an album's tracks, every page: the tags they share,
   // the album folder, its volume and the library with their sizes.
@@ -167,6 +172,8 @@ int main(int argc, char** argv) {
   ok = ShootModal(dir, "tags-editor", [&] { window.EditTags(); }) && ok;
   ok = ShootModal(dir, "handlers", [&] { window.EditHandlers(); }) && ok;
   ok = ShootModal(dir, "about", [&] { window.ShowAbout(); }) && ok;
+  ok = ShootModal(dir, "export", [&] { window.ExportDialog().Run(tw::esLibrary); }) && ok;
+  ok = ShootModal(dir, "import", [&] { window.ImportDialog().Run(); }) && ok;
   // A dark palette: nothing may keep light colours of its own.
   QApplication::setStyle(QStringLiteral("Fusion"));
   QPalette dark;
@@ -180,6 +187,7 @@ int main(int argc, char** argv) {
   dark.setColor(QPalette::Highlight, QColor(60, 110, 180));
   dark.setColor(QPalette::HighlightedText, Qt::white);
   QApplication::setPalette(dark);
+  window.SelectTab(2);
   ok = Save(&window, dir, "main-mixed-dark") && ok;
   // The window in German, in the style's own colours again.
   QApplication::setPalette(QApplication::style()->standardPalette());
