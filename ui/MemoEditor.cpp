@@ -1,3 +1,4 @@
+#include "ui/DialogPlacement.h"
 #include "ui/MemoEditor.h"
 
 #include <QComboBox>
@@ -24,7 +25,6 @@ namespace tw {
 
 namespace {
 
-std::string PlacementKey() { return RegKey("Pos\\frmMemo"); }
 
 }  // namespace
 
@@ -108,22 +108,12 @@ void TfrmMemo::OpenLink() {
 }
 
 void TfrmMemo::showEvent(QShowEvent* event) {
-  TPlacement p;
-  if (g_.Registry().ReadPlacement(PlacementKey(), p) && p.NormPosRight > p.NormPosLeft && p.NormPosBottom > p.NormPosTop)
-    setGeometry(p.NormPosLeft, p.NormPosTop, p.NormPosRight - p.NormPosLeft, p.NormPosBottom - p.NormPosTop);
+  RestoreDialogPlacement(*this, g_.Registry());
   QDialog::showEvent(event);
 }
 
 void TfrmMemo::done(int result) {
-  const QRect r = geometry();
-  TPlacement p;
-  p.ShowCmd = 1;
-  p.MinPosX = p.MinPosY = p.MaxPosX = p.MaxPosY = -1;
-  p.NormPosLeft = r.left();
-  p.NormPosTop = r.top();
-  p.NormPosRight = r.left() + r.width();
-  p.NormPosBottom = r.top() + r.height();
-  g_.Registry().WritePlacement(PlacementKey(), p);
+  SaveDialogPlacement(*this, g_.Registry());
   QDialog::done(result);
 }
 

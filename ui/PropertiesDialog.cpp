@@ -1,3 +1,4 @@
+#include "ui/DialogPlacement.h"
 #include "ui/PropertiesDialog.h"
 
 #include <QCheckBox>
@@ -32,7 +33,6 @@ namespace tw {
 
 namespace {
 
-std::string PlacementKey() { return RegKey("Pos\\frmProperties"); }
 
 // The size workers' fields.
 enum TSizeField { sfLibrary, sfVolume, sfFolder };
@@ -621,22 +621,12 @@ std::vector<std::string> TfrmProperties::GridTags() const {
 // --- closing and applying ---
 
 void TfrmProperties::showEvent(QShowEvent* event) {
-  TPlacement p;
-  if (g_.Registry().ReadPlacement(PlacementKey(), p) && p.NormPosRight > p.NormPosLeft && p.NormPosBottom > p.NormPosTop)
-    setGeometry(p.NormPosLeft, p.NormPosTop, p.NormPosRight - p.NormPosLeft, p.NormPosBottom - p.NormPosTop);
+  RestoreDialogPlacement(*this, g_.Registry());
   QDialog::showEvent(event);
 }
 
 void TfrmProperties::done(int result) {
-  const QRect r = geometry();
-  TPlacement p;
-  p.ShowCmd = 1;
-  p.MinPosX = p.MinPosY = p.MaxPosX = p.MaxPosY = -1;
-  p.NormPosLeft = r.left();
-  p.NormPosTop = r.top();
-  p.NormPosRight = r.left() + r.width();
-  p.NormPosBottom = r.top() + r.height();
-  g_.Registry().WritePlacement(PlacementKey(), p);
+  SaveDialogPlacement(*this, g_.Registry());
   // The workers read the records the changes below write.
   StopSizeWorkers();
   if (result == QDialog::Accepted && lib_) Apply();

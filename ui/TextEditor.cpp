@@ -1,3 +1,4 @@
+#include "ui/DialogPlacement.h"
 #include "ui/TextEditor.h"
 
 #include <QAction>
@@ -18,7 +19,6 @@
 namespace tw {
 namespace {
 
-std::string PlacementKey() { return std::string(kRegRoot) + "Pos\\frmTextEdit"; }
 
 }  // namespace
 
@@ -89,24 +89,10 @@ void TTextEditor::SaveClicked() {
   }
 }
 
-void TTextEditor::RestorePlacement() {
-  TPlacement p;
-  if (!store_.ReadPlacement(PlacementKey(), p)) return;
-  const int width = p.NormPosRight - p.NormPosLeft;
-  const int height = p.NormPosBottom - p.NormPosTop;
-  if (width > 0 && height > 0) setGeometry(p.NormPosLeft, p.NormPosTop, width, height);
-}
+void TTextEditor::RestorePlacement() { RestoreDialogPlacement(*this, store_); }
 
 void TTextEditor::done(int result) {
-  const QRect r = geometry();
-  TPlacement p;
-  p.ShowCmd = 1;
-  p.MinPosX = p.MinPosY = p.MaxPosX = p.MaxPosY = -1;
-  p.NormPosLeft = r.left();
-  p.NormPosTop = r.top();
-  p.NormPosRight = r.left() + r.width();
-  p.NormPosBottom = r.top() + r.height();
-  store_.WritePlacement(PlacementKey(), p);
+  SaveDialogPlacement(*this, store_);
   QDialog::done(result);
 }
 
