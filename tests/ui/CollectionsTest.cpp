@@ -19,6 +19,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "tests/ui/LibraryBuilder.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/CollectionTreeModel.h"
 #include "ui/FileListModel.h"
@@ -30,31 +31,6 @@ using namespace tw;
 using namespace tw::test;
 
 namespace {
-
-TFolderNode* Volume(TLibObj& lib, const std::string& name, const std::string& location = {}) {
-  auto v = std::make_unique<TLibFolder>();
-  v->Name = name;
-  v->Location = location;
-  return lib.AddFolderRecord(nullptr, std::move(v));
-}
-
-TFolderNode* Folder(TLibObj& lib, TFolderNode* parent, const std::string& name) {
-  auto entry = std::make_unique<TLibFolderItem>();
-  entry->Name = name;
-  entry->IsFolder = true;
-  lib.AddItem(parent->Data(), std::move(entry));
-  auto f = std::make_unique<TLibFolder>();
-  f->Name = name;
-  f->IsFolder = 1;
-  return lib.AddFolderRecord(parent, std::move(f));
-}
-
-TLibFolderItem* File(TLibObj& lib, TFolderNode* folder, const std::string& name, int64_t size) {
-  auto item = std::make_unique<TLibFolderItem>();
-  item->Name = name;
-  item->Size = size;
-  return lib.AddItem(folder->Data(), std::move(item));
-}
 
 // "Disc A" (location "Shelf 1") with the folders b, c and the archive
 // a.zip and the files x.txt, y.mp3; "Disc B" with z.txt.

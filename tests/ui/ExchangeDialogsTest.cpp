@@ -19,6 +19,7 @@
 
 #include "exchange/Export.h"
 #include "state/Commands.h"
+#include "tests/ui/DialogDriver.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/ExportDialog.h"
 #include "ui/ImportDialog.h"
@@ -29,26 +30,6 @@ using namespace tw;
 using namespace tw::test;
 
 namespace {
-
-// Runs `step` on the first modal dialog of type T that shows; gives up after
-// a few seconds. A step that leaves the dialog open has it cancelled.
-template <class T>
-void WhenShown(std::function<void(T*)> step) {
-  auto* timer = new QTimer(qApp);
-  const auto started = std::chrono::steady_clock::now();
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, step, started] {
-    auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-    const bool late = std::chrono::steady_clock::now() - started > std::chrono::seconds(10);
-    if ((!dialog || !dialog->isVisible()) && !late) return;
-    timer->stop();
-    timer->deleteLater();
-    if (!dialog) return;
-    step(dialog);
-    if (dialog->isVisible()) dialog->reject();
-  });
-  timer->start();
-}
 
 void WriteFile(const QString& path, int size) {
   QDir().mkpath(QFileInfo(path).path());

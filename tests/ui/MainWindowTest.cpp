@@ -17,40 +17,13 @@
 #include "ui/FileListModel.h"
 #include "ui/FolderTreeModel.h"
 #include "ui/Text.h"
+#include "tests/ui/LibraryBuilder.h"
 #include "tests/ui/WindowFixture.h"
 
 using namespace tw;
 using namespace tw::test;
 
 namespace {
-
-TFolderNode* Volume(TLibObj& lib, const std::string& name, const std::string& location = {}) {
-  auto v = std::make_unique<TLibFolder>();
-  v->Name = name;
-  v->Location = location;
-  return lib.AddFolderRecord(nullptr, std::move(v));
-}
-
-TFolderNode* Folder(TLibObj& lib, TFolderNode* parent, const std::string& name) {
-  auto entry = std::make_unique<TLibFolderItem>();
-  entry->Name = name;
-  entry->IsFolder = true;
-  lib.AddItem(parent->Data(), std::move(entry));
-  auto f = std::make_unique<TLibFolder>();
-  f->Name = name;
-  f->IsFolder = 1;
-  return lib.AddFolderRecord(parent, std::move(f));
-}
-
-TLibFolderItem* File(TLibObj& lib, TFolderNode* folder, const std::string& name, int64_t size, double date = 40000,
-                     const std::string& category = {}) {
-  auto item = std::make_unique<TLibFolderItem>();
-  item->Name = name;
-  item->Size = size;
-  item->Date = date;
-  item->Category = category;
-  return lib.AddItem(folder->Data(), std::move(item));
-}
 
 // Two volumes: "Disc B" (location "Shelf 2") with folders b and a.zip and
 // files, "Disc A" with one file; the volumes sort by name when read.

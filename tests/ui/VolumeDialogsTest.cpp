@@ -24,6 +24,7 @@
 
 #include "base/RegUtils.h"
 #include "state/Commands.h"
+#include "tests/ui/DialogDriver.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/AddVolumeDialog.h"
 #include "ui/ExtensionEditor.h"
@@ -36,44 +37,6 @@ using namespace tw;
 using namespace tw::test;
 
 namespace {
-
-// Runs the steps, one per showing, on the modal windows of type T as they
-// show; gives up after a few seconds (the test then fails on what the steps
-// did not do).
-template <class T>
-void WhenShownInTurn(std::vector<std::function<void(T*)>> steps) {
-  auto* timer = new QTimer(qApp);
-  auto next = std::make_shared<size_t>(0);
-  auto started = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, steps, next, started] {
-    auto* window = qobject_cast<T*>(QApplication::activeModalWidget());
-    const bool late = std::chrono::steady_clock::now() - *started > std::chrono::seconds(10);
-    if ((!window || !window->isVisible()) && !late) return;
-    if (!window || *next + 1 >= steps.size()) {
-      timer->stop();
-      timer->deleteLater();
-    }
-    if (!window) return;
-    *started = std::chrono::steady_clock::now();
-    steps[(*next)++](window);
-    // A step that failed half way leaves its dialog open: close it.
-    if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible()) dialog->reject();
-  });
-  timer->start();
-}
-
-template <class T>
-void WhenShown(std::function<void(T*)> step) {
-  WhenShownInTurn<T>({std::move(step)});
-}
-
-template <class W>
-W* Child(QWidget* parent, const char* name) {
-  W* child = parent->findChild<W*>(QString::fromLatin1(name));
-  if (!child) qFatal("no widget %s", name);
-  return child;
-}
 
 void WriteFile(const QString& path, int size) {
   QDir().mkpath(QFileInfo(path).path());
