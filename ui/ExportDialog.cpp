@@ -102,44 +102,86 @@ QComboBox* MakeQualifierBox(QWidget* parent) {
   return box;
 }
 
-TfrmExport::TfrmExport(TGlobalData& g, QWidget* parent) : QDialog(parent), g_(g) {
-  setObjectName("frmExport");
-  setWindowTitle(Q(g_.GetText("expCaptLib")));
-  auto* layout = new QVBoxLayout(this);
-
+TFieldDialogFrame BuildFieldDialog(QDialog* dialog, const QString& fileCaption, const char* browseIcon,
+                                   const QString& listName, const std::vector<std::pair<std::string, bool>>& fields,
+                                   QLayout* options, const std::function<void()>& browse) {
+  TFieldDialogFrame f;
+  auto* layout = new QVBoxLayout(dialog);
   auto* fileRow = new QHBoxLayout;
-  edfile = new QLineEdit(this);
-  edfile->setObjectName("edfile");
-  btnBrowse = new QToolButton(this);
-  btnBrowse->setObjectName("btnBrowse");
-  btnBrowse->setToolTip("Browse (F4)");
-  btnBrowse->setText("Browse (F4)");
-  btnBrowse->setIcon(QIcon::fromTheme("document-save-as", TPictures::Drawn("folder-open")));
-  auto* fileLabel = new QLabel("&Export filename:", this);
+  f.File = new QLineEdit(dialog);
+  f.File->setObjectName("edfile");
+  f.Browse = new QToolButton(dialog);
+  f.Browse->setObjectName("btnBrowse");
+  f.Browse->setToolTip("Browse (F4)");
+  f.Browse->setText("Browse (F4)");
+  f.Browse->setIcon(QIcon::fromTheme(QString::fromLatin1(browseIcon), TPictures::Drawn("folder-open")));
+  auto* fileLabel = new QLabel(fileCaption, dialog);
   fileLabel->setObjectName("lblFile");
-  fileLabel->setBuddy(edfile);
-  fileRow->addWidget(edfile, 1);
-  fileRow->addWidget(btnBrowse);
+  fileLabel->setBuddy(f.File);
+  fileRow->addWidget(f.File, 1);
+  fileRow->addWidget(f.Browse);
   layout->addWidget(fileLabel);
   layout->addLayout(fileRow);
 
   auto* middle = new QHBoxLayout;
-  lbFields = new QListWidget(this);
-  lbFields->setObjectName("lbFields");
-  std::vector<std::pair<std::string, bool>> fields;
-  for (const TExportField& f : DefaultExportFields()) fields.emplace_back(f.Name, f.Checked);
-  FillFieldList(lbFields, fields);
+  f.Fields = new QListWidget(dialog);
+  f.Fields->setObjectName(listName);
+  FillFieldList(f.Fields, fields);
   auto* moves = new QVBoxLayout;
-  btnUp = new QPushButton("Move Up", this);
-  btnUp->setObjectName("btnUp");
-  btnDown = new QPushButton("Move Down", this);
-  btnDown->setObjectName("btnDown");
-  moves->addWidget(btnUp);
-  moves->addWidget(btnDown);
+  f.Up = new QPushButton("Move Up", dialog);
+  f.Up->setObjectName("btnUp");
+  f.Down = new QPushButton("Move Down", dialog);
+  f.Down->setObjectName("btnDown");
+  moves->addWidget(f.Up);
+  moves->addWidget(f.Down);
   moves->addStretch(1);
-  middle->addWidget(lbFields, 1);
+  middle->addWidget(f.Fields, 1);
   middle->addLayout(moves);
+  middle->addLayout(options);
+  layout->addLayout(middle, 1);
 
+  auto* buttons = new QHBoxLayout;
+  f.OK = new QPushButton("OK", dialog);
+  f.OK->setObjectName("OKBtn");
+  f.OK->setDefault(true);
+  f.Cancel = new QPushButton("Cancel", dialog);
+  f.Cancel->setObjectName("CancelBtn");
+  buttons->addStretch(1);
+  buttons->addWidget(f.OK);
+  buttons->addWidget(f.Cancel);
+  layout->addLayout(buttons);
+
+  // Keys move through the file row, the fields and the moves first, then
+  // the options (made before the frame), then OK and Cancel.
+  QWidget::setTabOrder(f.File, f.Browse);
+  QWidget::setTabOrder(f.Browse, f.Fields);
+  QWidget::setTabOrder(f.Fields, f.Up);
+  QWidget::setTabOrder(f.Up, f.Down);
+  QWidget* last = f.Down;
+  for (QWidget* option : dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    if (option->parentWidget() == dialog && option->focusPolicy() != Qt::NoFocus && option != f.File &&
+        option != f.Browse && option != f.Fields && option != f.Up && option != f.Down && option != f.OK &&
+        option != f.Cancel) {
+      QWidget::setTabOrder(last, option);
+      last = option;
+    }
+  QWidget::setTabOrder(last, f.OK);
+  QWidget::setTabOrder(f.OK, f.Cancel);
+  f.File->setFocus();
+
+  QObject::connect(f.OK, &QPushButton::clicked, dialog, &QDialog::accept);
+  QObject::connect(f.Cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+  QObject::connect(f.Browse, &QToolButton::clicked, dialog, browse);
+  QObject::connect(new QShortcut(QKeySequence(Qt::Key_F4), dialog), &QShortcut::activated, dialog, browse);
+  QListWidget* list = f.Fields;
+  QObject::connect(f.Up, &QPushButton::clicked, dialog, [list] { MoveCurrentField(list, -1); });
+  QObject::connect(f.Down, &QPushButton::clicked, dialog, [list] { MoveCurrentField(list, 1); });
+  return f;
+}
+
+TfrmExport::TfrmExport(TGlobalData& g, QWidget* parent) : QDialog(parent), g_(g) {
+  setObjectName("frmExport");
+  setWindowTitle(Q(g_.GetText("expCaptLib")));
   auto* form = new QFormLayout;
   cbSep = MakeSeparatorBox(this);
   form->addRow("&Separator:", cbSep);
@@ -175,26 +217,17 @@ TfrmExport::TfrmExport(TGlobalData& g, QWidget* parent) : QDialog(parent), g_(g)
   cbArch = new QCheckBox("&Archives contents", this);
   cbArch->setObjectName("cbArch");
   form->addRow(cbArch);
-  middle->addLayout(form);
-  layout->addLayout(middle, 1);
-
-  auto* buttons = new QHBoxLayout;
-  OKBtn = new QPushButton("OK", this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton("Cancel", this);
-  CancelBtn->setObjectName("CancelBtn");
-  buttons->addStretch(1);
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
-  layout->addLayout(buttons);
-
-  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-  connect(btnBrowse, &QToolButton::clicked, this, [this] { Browse(); });
-  connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this, [this] { Browse(); });
-  connect(btnUp, &QPushButton::clicked, this, [this] { MoveCurrentField(lbFields, -1); });
-  connect(btnDown, &QPushButton::clicked, this, [this] { MoveCurrentField(lbFields, 1); });
+  std::vector<std::pair<std::string, bool>> fields;
+  for (const TExportField& f : DefaultExportFields()) fields.emplace_back(f.Name, f.Checked);
+  const TFieldDialogFrame frame =
+      BuildFieldDialog(this, "&Export filename:", "document-save-as", "lbFields", fields, form, [this] { Browse(); });
+  edfile = frame.File;
+  btnBrowse = frame.Browse;
+  lbFields = frame.Fields;
+  btnUp = frame.Up;
+  btnDown = frame.Down;
+  OKBtn = frame.OK;
+  CancelBtn = frame.Cancel;
   connect(edfile, &QLineEdit::textChanged, this, [this] { FollowControls(); });
   connect(cbFolders, &QCheckBox::toggled, this, [this] { FollowControls(); });
   FollowControls();

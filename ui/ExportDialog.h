@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ class QListWidget;
 class QPushButton;
 class QSpinBox;
 class QToolButton;
+class QLayout;
 
 namespace tw {
 
@@ -37,6 +39,24 @@ void WriteFieldList(TRegStore& store, const std::string& key, const QListWidget*
 // The separator picker and the qualifier picker shared by both dialogs.
 QComboBox* MakeSeparatorBox(QWidget* parent);
 QComboBox* MakeQualifierBox(QWidget* parent);
+
+// The frame both dialogs share: the file row (caption, "edfile", the
+// browse button "btnBrowse" and F4), the field list with "Move Up" and
+// "Move Down" beside it, then the dialog's own options, and the OK and
+// Cancel row. Wires the moves, the buttons and browsing. The options are
+// made before the frame; OK and Cancel come after them in the tab order.
+struct TFieldDialogFrame {
+  QLineEdit* File = nullptr;
+  QToolButton* Browse = nullptr;
+  QListWidget* Fields = nullptr;
+  QPushButton* Up = nullptr;
+  QPushButton* Down = nullptr;
+  QPushButton* OK = nullptr;
+  QPushButton* Cancel = nullptr;
+};
+TFieldDialogFrame BuildFieldDialog(QDialog* dialog, const QString& fileCaption, const char* browseIcon,
+                                   const QString& listName, const std::vector<std::pair<std::string, bool>>& fields,
+                                   QLayout* options, const std::function<void()>& browse);
 
 class TfrmExport : public QDialog {
   Q_OBJECT

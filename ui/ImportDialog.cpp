@@ -32,41 +32,6 @@ bool Required(const QString& name) { return name == "Volume" || name == "Path" |
 TfrmImport::TfrmImport(TGlobalData& g, QWidget* parent) : QDialog(parent), g_(g) {
   setObjectName("frmImport");
   setWindowTitle("Import");
-  auto* layout = new QVBoxLayout(this);
-
-  auto* fileRow = new QHBoxLayout;
-  edfile = new QLineEdit(this);
-  edfile->setObjectName("edfile");
-  btnBrowse = new QToolButton(this);
-  btnBrowse->setObjectName("btnBrowse");
-  btnBrowse->setToolTip("Browse (F4)");
-  btnBrowse->setText("Browse (F4)");
-  btnBrowse->setIcon(QIcon::fromTheme("document-open", TPictures::Drawn("folder-open")));
-  auto* fileLabel = new QLabel("&Import filename:", this);
-  fileLabel->setObjectName("lblFile");
-  fileLabel->setBuddy(edfile);
-  fileRow->addWidget(edfile, 1);
-  fileRow->addWidget(btnBrowse);
-  layout->addWidget(fileLabel);
-  layout->addLayout(fileRow);
-
-  auto* middle = new QHBoxLayout;
-  lb = new QListWidget(this);
-  lb->setObjectName("lb");
-  std::vector<std::pair<std::string, bool>> fields;
-  for (const TImportField& f : TImportOptions::DefaultImportFields()) fields.emplace_back(f.Name, f.Checked);
-  FillFieldList(lb, fields);
-  auto* moves = new QVBoxLayout;
-  btnUp = new QPushButton("Move Up", this);
-  btnUp->setObjectName("btnUp");
-  btnDown = new QPushButton("Move Down", this);
-  btnDown->setObjectName("btnDown");
-  moves->addWidget(btnUp);
-  moves->addWidget(btnDown);
-  moves->addStretch(1);
-  middle->addWidget(lb, 1);
-  middle->addLayout(moves);
-
   auto* form = new QFormLayout;
   cbSep = MakeSeparatorBox(this);
   form->addRow("&Separator:", cbSep);
@@ -78,26 +43,17 @@ TfrmImport::TfrmImport(TGlobalData& g, QWidget* parent) : QDialog(parent), g_(g)
   // Sizes are always read as bytes.
   cbK->setEnabled(false);
   form->addRow("Si&ze in:", cbK);
-  middle->addLayout(form);
-  layout->addLayout(middle, 1);
-
-  auto* buttons = new QHBoxLayout;
-  OKBtn = new QPushButton("OK", this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  CancelBtn = new QPushButton("Cancel", this);
-  CancelBtn->setObjectName("CancelBtn");
-  buttons->addStretch(1);
-  buttons->addWidget(OKBtn);
-  buttons->addWidget(CancelBtn);
-  layout->addLayout(buttons);
-
-  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-  connect(btnBrowse, &QToolButton::clicked, this, [this] { Browse(); });
-  connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this, [this] { Browse(); });
-  connect(btnUp, &QPushButton::clicked, this, [this] { MoveCurrentField(lb, -1); });
-  connect(btnDown, &QPushButton::clicked, this, [this] { MoveCurrentField(lb, 1); });
+  std::vector<std::pair<std::string, bool>> fields;
+  for (const TImportField& f : TImportOptions::DefaultImportFields()) fields.emplace_back(f.Name, f.Checked);
+  const TFieldDialogFrame frame =
+      BuildFieldDialog(this, "&Import filename:", "document-open", "lb", fields, form, [this] { Browse(); });
+  edfile = frame.File;
+  btnBrowse = frame.Browse;
+  lb = frame.Fields;
+  btnUp = frame.Up;
+  btnDown = frame.Down;
+  OKBtn = frame.OK;
+  CancelBtn = frame.Cancel;
   connect(lb, &QListWidget::itemChanged, this, [this] { KeepRequiredChecked(); });
   connect(edfile, &QLineEdit::textChanged, this, [this] { OKBtn->setEnabled(!edfile->text().isEmpty()); });
   KeepRequiredChecked();
