@@ -25,6 +25,7 @@
 #include "state/Globals.h"
 #include "ui/ExtensionEditor.h"
 #include "ui/Pictures.h"
+#include "ui/RecordDefaults.h"
 #include "ui/Text.h"
 
 namespace tw {
@@ -76,14 +77,6 @@ QToolButton* ToolButton(const QString& name, const QString& hint, const QIcon& i
   button->setIcon(icon);
   button->setText(hint);
   return button;
-}
-
-// Refills an editable pick list and keeps the text typed in it.
-void Refill(QComboBox* box, const TSortedStrings& list) {
-  const QString text = box->currentText();
-  box->clear();
-  for (const std::string& entry : list) box->addItem(Q(entry));
-  box->setEditText(text);
 }
 
 }  // namespace
@@ -186,27 +179,12 @@ void TAddVolumeDialog::BuildVolumePage(QWidget* page) {
 
 void TAddVolumeDialog::BuildPropertiesPage(QWidget* page) {
   auto* form = new QFormLayout(page);
-  filecat = new QComboBox(page);
-  filecat->setObjectName("filecat");
-  filecat->setEditable(true);
-  filecat->setInsertPolicy(QComboBox::NoInsert);
-  tbCat = ToolButton("tbCat", "Edit Categories (F2)", pictures_.Command("tbCat"), page);
-  auto* catRow = new QHBoxLayout;
-  catRow->addWidget(filecat, 1);
-  catRow->addWidget(tbCat);
-  auto* catLabel = new QLabel("&Category:", page);
-  catLabel->setBuddy(filecat);
-  form->addRow(catLabel, catRow);
-
-  filecom = new QLineEdit(page);
-  filecom->setObjectName("filecom");
-  form->addRow("Com&ments:", filecom);
-  cbAddFolders = new QCheckBox("&Add to Folders", page);
-  cbAddFolders->setObjectName("cbAddFolders");
-  form->addRow(cbAddFolders);
-  cbAddFiles = new QCheckBox("Add to &Files", page);
-  cbAddFiles->setObjectName("cbAddFiles");
-  form->addRow(cbAddFiles);
+  const TRecordDefaults defaults = TRecordDefaults::Build(form, page, pictures_.Command("tbCat"));
+  filecat = defaults.Category;
+  tbCat = defaults.EditCategories;
+  filecom = defaults.Comments;
+  cbAddFolders = defaults.AddToFolders;
+  cbAddFiles = defaults.AddToFiles;
 
   volLoc = new QComboBox(page);
   volLoc->setObjectName("volLoc");
@@ -298,8 +276,8 @@ void TAddVolumeDialog::FillCollections(TLibObj& lib) {
   combo->setCurrentIndex(0);
 }
 
-void TAddVolumeDialog::FillCategories() { Refill(filecat, g_.CategoriesList); }
-void TAddVolumeDialog::FillLocations() { Refill(volLoc, g_.LocationsList); }
+void TAddVolumeDialog::FillCategories() { RefillPickList(filecat, g_.CategoriesList); }
+void TAddVolumeDialog::FillLocations() { RefillPickList(volLoc, g_.LocationsList); }
 
 void TAddVolumeDialog::ReadRemembered() {
   TRegStore& store = g_.Registry();
@@ -368,11 +346,8 @@ void TAddVolumeDialog::OpenFolder() {
 void TAddVolumeDialog::TakeChoices() {
   folder_ = S(edFolder->text());
   lastTitle_ = S(edTitle->text());
-  g_.AddCategory = S(filecat->currentText());
-  g_.AddComments = S(filecom->text());
+  TRecordDefaults{filecat, tbCat, filecom, cbAddFolders, cbAddFiles}.Take(g_);
   g_.AddLocation = S(volLoc->currentText());
-  g_.ApplyToFolders = cbAddFolders->isChecked();
-  g_.ApplyToFiles = cbAddFiles->isChecked();
   g_.FoldersOnly = cbFoldersOnly->isChecked();
   // The medium's position in the drive picker (from 1) when the whole
   // medium is added.

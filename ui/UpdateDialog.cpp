@@ -18,6 +18,7 @@
 #include "state/Globals.h"
 #include "ui/ExtensionEditor.h"
 #include "ui/Pictures.h"
+#include "ui/RecordDefaults.h"
 #include "ui/Text.h"
 
 namespace tw {
@@ -32,30 +33,12 @@ TUpdateDialog::TUpdateDialog(TGlobalData& g, TPictures& pictures, QWidget* paren
   auto* properties = new QWidget(pages_);
   properties->setObjectName("tsProperties");
   auto* form = new QFormLayout(properties);
-  filecat = new QComboBox(properties);
-  filecat->setObjectName("filecat");
-  filecat->setEditable(true);
-  filecat->setInsertPolicy(QComboBox::NoInsert);
-  tbCat = new QToolButton(properties);
-  tbCat->setObjectName("tbCat");
-  tbCat->setToolTip("Edit Categories (F2)");
-  tbCat->setText("Edit Categories (F2)");
-  tbCat->setIcon(pictures.Command("tbCat"));
-  auto* catRow = new QHBoxLayout;
-  catRow->addWidget(filecat, 1);
-  catRow->addWidget(tbCat);
-  auto* catLabel = new QLabel("&Category:", properties);
-  catLabel->setBuddy(filecat);
-  form->addRow(catLabel, catRow);
-  filecom = new QLineEdit(properties);
-  filecom->setObjectName("filecom");
-  form->addRow("Com&ments:", filecom);
-  cbAddFolders = new QCheckBox("&Add to Folders", properties);
-  cbAddFolders->setObjectName("cbAddFolders");
-  form->addRow(cbAddFolders);
-  cbAddFiles = new QCheckBox("Add to &Files", properties);
-  cbAddFiles->setObjectName("cbAddFiles");
-  form->addRow(cbAddFiles);
+  const TRecordDefaults defaults = TRecordDefaults::Build(form, properties, pictures.Command("tbCat"));
+  filecat = defaults.Category;
+  tbCat = defaults.EditCategories;
+  filecom = defaults.Comments;
+  cbAddFolders = defaults.AddToFolders;
+  cbAddFiles = defaults.AddToFiles;
   pages_->addTab(properties, "&Properties");
 
   auto* source = new QWidget(pages_);
@@ -168,20 +151,12 @@ void TUpdateDialog::Browse() {
   if (!folder.isEmpty()) edFolder->setText(folder);
 }
 
-void TUpdateDialog::FillCategories() {
-  const QString text = filecat->currentText();
-  filecat->clear();
-  for (const std::string& category : g_.CategoriesList) filecat->addItem(Q(category));
-  filecat->setEditText(text);
-}
+void TUpdateDialog::FillCategories() { RefillPickList(filecat, g_.CategoriesList); }
 
 void TUpdateDialog::done(int result) {
   if (result == QDialog::Accepted) {
     folder_ = S(edFolder->text());
-    g_.AddCategory = S(filecat->currentText());
-    g_.AddComments = S(filecom->text());
-    g_.ApplyToFolders = cbAddFolders->isChecked();
-    g_.ApplyToFiles = cbAddFiles->isChecked();
+    TRecordDefaults{filecat, tbCat, filecom, cbAddFolders, cbAddFiles}.Take(g_);
     g_.DeleteMissing = cbDel->isChecked();
     g_.FoldersOnly = cbFoldersOnly->isChecked();
   }
